@@ -1,0 +1,79 @@
+// The launcher's application object: start-up and the whole state of the launch pipeline.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+
+#include "afx/afxstr.h"
+#include "afx/afxwin.h"
+
+class CRedirectProbe;
+class CDownloadProgress;
+
+class CVorlanClientApp : public CWinApp {
+public:
+    CVorlanClientApp();
+    ~CVorlanClientApp() override;
+
+    BOOL InitInstance() override;
+
+    // Command line (options, platform, simple and hide mode, command-file key).
+    void ParseCommandLine(const char* tail);
+    int HasOption(const std::string& key) const;
+    std::string GetOption(const std::string& key) const;
+
+    // Moves the previous run's log aside and starts this run's log.
+    void RotateLog(const CString& exeDir);
+
+    CRedirectProbe* redirectProbe = nullptr;
+    CString osName;
+    CString gameUrl;
+    CString gameTitle;
+    int isGameInstalled = 0;
+    int isGameStarted = 0;
+    int isDownloadingUpdater = 0;
+    int isDownloadingUpdatePkg = 0;
+    int isDownloadingPfCfg = 0;
+    int isQueryingMin = 0;
+    int isDownloadingPkg = 0;
+    int isUnzippingPkg = 0;
+    CDownloadProgress* progress = nullptr;
+    CString savePath;
+    CString taskName;
+    int taskId = 0;
+    int isDownloading = 0;
+    CString appVersion;
+    int qosStartAt = 0;
+    const char* cmdLine = nullptr;
+    std::map<std::string, std::string> options;
+    std::string platform;
+    std::string userId;
+    int hide = 0;
+    int simpleMode = 0;
+    CString simpleArgs;
+    int isUpdateChecked = 0;
+    int minver = 0;
+    int cmdKey = 0;
+    int lastCmdSeq = 0;
+    int launchTime = 0;
+    int isUnityOk = 0;
+    DWORD unityPid = 0;
+    int canExit = 0;
+    int isLogUploaded = 0;
+};
+
+// The application object, as the class library's current application.
+inline CVorlanClientApp* GetVorlanApp()
+{
+    return static_cast<CVorlanClientApp*>(AfxGetApp());
+}
+
+// Copies of the modes for the main window, set before it is created.
+extern int g_bSimpleMode;
+extern int g_bHide;
+
+// Operating-system name from the version numbers Windows keeps for the process.
+CString GetOSName();
+CString OSNameFromVersion(unsigned major, unsigned minor);

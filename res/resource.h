@@ -1,0 +1,2 @@
+// Resource ids shared by the resource script and the code.
+#define IDR_MAINFRAME 7

@@ -1,0 +1,62 @@
+// Helpers shared by the test suites: scratch folders, files, processes, message boxes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace vt {
+
+// Folder of the running test executable (the launcher exe is built beside it).
+std::string ExeDir();
+std::string LauncherExe();
+
+// A fresh folder under the system's temp folder, removed with everything in it.
+class TempDir {
+public:
+    explicit TempDir(const std::string& nameHint = "vt");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+private:
+    std::string m_path;
+};
+
+void RemoveTree(const std::string& path);
+bool FileExists(const std::string& path);
+std::string ReadFileBytes(const std::string& path);
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+bool CopyFileTo(const std::string& from, const std::string& to);
+// Lines of a file, split at "\r\n" (a lone "\n" stays in the line).
+std::vector<std::string> ReadCrLfLines(const std::string& path);
+
+// A child process started with CreateProcessA; killed if still running at the end.
+class Process {
+public:
+    Process() = default;
+    ~Process();
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    bool Start(const std::string& exe, const std::string& tail, const std::string& workDir = "");
+    // The exit code, or -1 when the process has not ended within timeoutMs.
+    long Wait(DWORD timeoutMs);
+    DWORD pid() const { return m_info.dwProcessId; }
+
+private:
+    PROCESS_INFORMATION m_info{};
+};
+
+struct MessageBoxSeen {
+    HWND window = nullptr;
+    std::string title;
+    std::string text;
+};
+// Waits for a message box (#32770) of process pid; false after timeoutMs.
+bool WaitForMessageBox(DWORD pid, MessageBoxSeen& seen, DWORD timeoutMs);
+void PressOk(const MessageBoxSeen& box);
+
+}  // namespace vt
