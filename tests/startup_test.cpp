@@ -1,1 +1,182 @@
+// The real launcher started in a scratch folder, as a lobby or a shortcut would start it.
 #include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include "tests/support/test_support.h"
+
+namespace {
+const char kBanner[] = "=====================start=====================";
+constexpr DWORD kTimeoutMs = 30000;
+
+class LauncherFolder {
+public:
+    explicit LauncherFolder(const std::string& subfolder = "", const std::string& exeName = "VorlanClient.exe")
+        : m_exeName(exeName)
+    {
+        m_path = subfolder.empty() ? m_dir.path() : m_dir / subfolder;
+        CreateDirectoryA(m_path.c_str(), nullptr);
+        vt::CopyFileTo(vt::LauncherExe(), Exe());
+    }
+    std::string Exe() const { return File(m_exeName); }
+    std::string File(const std::string& name) const { return m_path + "\\" + name; }
+    void Write(const std::string& name, const std::string& bytes) const { vt::WriteFileBytes(File(name), bytes); }
+    std::vector<std::string> Log(const std::string& name = "log.log") const { return vt::ReadCrLfLines(File(name)); }
+
+    // Runs the launcher to its end, answering no message box; gives the exit code.
+    long RunToEnd(const std::string& tail) const
+    {
+        vt::Process launcher;
+        if (!launcher.Start(Exe(), tail, m_path))
+            return -2;
+        return launcher.Wait(kTimeoutMs);
+    }
+
+private:
+    vt::TempDir m_dir{"launcher"};
+    std::string m_exeName;
+    std::string m_path;
+};
+
+// The log line's message, without its "<date time> " prefix.
+std::vector<std::string> Messages(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> messages;
+    for (size_t i = 1; i < lines.size(); ++i)
+        messages.push_back(lines[i].size() > 22 ? lines[i].substr(22) : lines[i]);
+    return messages;
+}
+
+bool Contains(const std::vector<std::string>& messages, const std::string& message)
+{
+    for (const std::string& m : messages) {
+        if (m == message)
+            return true;
+    }
+    return false;
+}
+}  // namespace
+
+TEST(StartupTest, RefusesToRunWithoutAPlatform)
+{
+    LauncherFolder folder;
+    folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
+    vt::Process launcher;
+    ASSERT_TRUE(launcher.Start(folder.Exe(), ""));
+
+    vt::MessageBoxSeen box;
+    ASSERT_TRUE(vt::WaitForMessageBox(launcher.pid(), box, kTimeoutMs));
+    EXPECT_EQ(box.title, "启动参数错误");
+    EXPECT_EQ(box.text, "请从游戏大厅或桌面快捷方式进入！");
+    vt::PressOk(box);
+    EXPECT_EQ(launcher.Wait(kTimeoutMs), 0);
+
+    auto lines = folder.Log();
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0], kBanner);
+    auto messages = Messages(lines);
+    EXPECT_EQ(messages[0].substr(0, 12), "操作系统为：");
+    EXPECT_EQ(messages[1], "微端版本号：1.0.0.1");
+    EXPECT_EQ(messages[2], "启动参数：");
+    EXPECT_EQ(messages[3], "没有指定平台，读取.env：");
+    // The log is code page 936 text.
+    EXPECT_EQ(messages[3].substr(0, 4), "\xC3\xBB\xD3\xD0");
+    EXPECT_FALSE(vt::FileExists(folder.File("oldLog.log")));
+}
+
+TEST(StartupTest, PlatformFromEnvFile)
+{
+    LauncherFolder folder;
+    folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
+    folder.Write(".env", "360\r\nignored\r\n");
+    EXPECT_EQ(folder.RunToEnd(""), 0);
+    auto messages = Messages(folder.Log());
+    EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：360"));
+
+    // The whole first line is the platform: "hide" in it is no hide word.
+    folder.Write(".env", "2144 hide");
+    EXPECT_EQ(folder.RunToEnd("simplemode="), 0);
+    messages = Messages(folder.Log());
+    EXPECT_TRUE(Contains(messages, "简易模式：, "));
+    EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：2144 hide"));
+
+    // A platform on the command line needs no .env.
+    EXPECT_EQ(folder.RunToEnd("yy cmd3"), 0);
+    messages = Messages(folder.Log());
+    EXPECT_TRUE(Contains(messages, "启动参数：yy cmd3"));
+    EXPECT_TRUE(Contains(messages, "参数2: cmd3"));
+    for (const std::string& m : messages)
+        EXPECT_EQ(m.find(".env"), std::string::npos) << m;
+}
+
+TEST(StartupTest, MissingConfigurationIsShownOnceAndStartupGoesOn)
+{
+    LauncherFolder folder;
+    vt::Process launcher;
+    ASSERT_TRUE(launcher.Start(folder.Exe(), "360"));
+    vt::MessageBoxSeen box;
+    ASSERT_TRUE(vt::WaitForMessageBox(launcher.pid(), box, kTimeoutMs));
+    EXPECT_EQ(box.title, "错误");
+    EXPECT_EQ(box.text, "读取配置失败：qxconfig.ini");
+    vt::PressOk(box);
+    EXPECT_EQ(launcher.Wait(kTimeoutMs), 0);
+    auto messages = Messages(folder.Log());
+    EXPECT_TRUE(Contains(messages, "参数1: 360"));
+}
+
+TEST(StartupTest, LogRotationOverThreeRuns)
+{
+    LauncherFolder folder;
+    folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
+    ASSERT_EQ(folder.RunToEnd("360 first"), 0);
+    EXPECT_FALSE(vt::FileExists(folder.File("oldLog.log")));
+    ASSERT_EQ(folder.RunToEnd("360 second"), 0);
+    EXPECT_TRUE(Contains(Messages(folder.Log("oldLog.log")), "启动参数：360 first"));
+    ASSERT_EQ(folder.RunToEnd("360 third"), 0);
+    EXPECT_TRUE(Contains(Messages(folder.Log("oldLog.log")), "启动参数：360 second"));
+    auto current = folder.Log();
+    EXPECT_EQ(current[0], kBanner);
+    EXPECT_TRUE(Contains(Messages(current), "启动参数：360 third"));
+
+    // An old log without a current one is removed, not kept.
+    DeleteFileA(folder.File("log.log").c_str());
+    ASSERT_EQ(folder.RunToEnd("360 fourth"), 0);
+    EXPECT_FALSE(vt::FileExists(folder.File("oldLog.log")));
+}
+
+TEST(StartupTest, FailedRotationKeepsThePreviousLogAndSaysSo)
+{
+    LauncherFolder folder;
+    folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
+    folder.Write("oldLog.log", "older\r\n");
+    folder.Write("log.log", "previous run\r\n");
+    ASSERT_TRUE(SetFileAttributesA(folder.File("oldLog.log").c_str(), FILE_ATTRIBUTE_READONLY));
+    ASSERT_EQ(folder.RunToEnd("360"), 0);
+
+    auto lines = folder.Log();
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "previous run");
+    EXPECT_EQ(lines[1], kBanner);
+    EXPECT_EQ(lines[2].substr(22, 30), "日志轮换失败，继续写入原日志：");
+    EXPECT_TRUE(Contains(Messages(lines), "参数1: 360"));
+    EXPECT_EQ(vt::ReadFileBytes(folder.File("oldLog.log")), "older\r\n");
+
+    // A log held open by another program: the run goes on without a log.
+    SetFileAttributesA(folder.File("oldLog.log").c_str(), FILE_ATTRIBUTE_NORMAL);
+    HANDLE held = CreateFileA(folder.File("log.log").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(folder.RunToEnd("360"), 0);
+    CloseHandle(held);
+}
+
+// "乗" is 0x81 0x5C in code page 936: its second byte looks like a backslash,
+// so a byte-wise search would cut the executable's own name at it.
+TEST(StartupTest, RunsFromAFolderWhoseNameHidesABackslash)
+{
+    LauncherFolder folder("乗", "乗.exe");
+    folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
+    folder.Write(".env", "360");
+    EXPECT_EQ(folder.RunToEnd(""), 0);
+    auto messages = Messages(folder.Log());
+    EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：360"));
+}
