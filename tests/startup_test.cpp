@@ -180,3 +180,41 @@ TEST(StartupTest, RunsFromAFolderWhoseNameHidesABackslash)
     auto messages = Messages(folder.Log());
     EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：360"));
 }
+
+namespace {
+// Names of the DLLs an executable imports, read from its mapped image.
+std::vector<std::string> ImportedDlls(HMODULE image)
+{
+    std::vector<std::string> names;
+    auto* base = reinterpret_cast<const BYTE*>(image);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+    for (; entry->Name != 0; ++entry)
+        names.push_back(reinterpret_cast<const char*>(base + entry->Name));
+    return names;
+}
+}  // namespace
+
+TEST(StartupTest, LauncherIsA32BitGuiProgramWithSystemImportsOnly)
+{
+    HMODULE image = LoadLibraryExA(vt::LauncherExe().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
+    ASSERT_NE(image, nullptr);
+    auto* base = reinterpret_cast<const BYTE*>(image);
+    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+    char systemDir[MAX_PATH] = {};
+    GetSystemDirectoryA(systemDir, MAX_PATH);
+    const auto dlls = ImportedDlls(image);
+    EXPECT_FALSE(dlls.empty());
+    for (const std::string& dll : dlls) {
+        EXPECT_EQ(dll.find("libgcc"), std::string::npos) << dll;
+        EXPECT_EQ(dll.find("libstdc++"), std::string::npos) << dll;
+        EXPECT_TRUE(vt::FileExists(std::string(systemDir) + "\\" + dll)) << dll << " is not a system DLL";
+    }
+    FreeLibrary(image);
+}
