@@ -8,9 +8,16 @@
 #include <cstdio>
 #include <ctime>
 
-std::string g_logPath = "log.txt";
-
 namespace {
+// The file every line goes to; "log.txt" until LogInit names the real one.  It is
+// never destroyed: a download worker that is still ending while the process exits
+// may write one more line after the static objects are gone.
+std::string& LogPath()
+{
+    static std::string* path = new std::string("log.txt");
+    return *path;
+}
+
 constexpr char kBanner[] = "=====================start=====================\n";
 constexpr size_t kMessageBufferSize = 4096;
 constexpr size_t kMessageRoom = kMessageBufferSize - 1;  // formatting may use 4095 bytes with the zero
@@ -22,13 +29,13 @@ volatile LONG g_firstOpening = 1;
 // fails to open and is dropped rather than interleaved.
 FILE* OpenLog(const char* mode)
 {
-    return _fsopen(g_logPath.c_str(), mode, _SH_DENYRW);
+    return _fsopen(LogPath().c_str(), mode, _SH_DENYRW);
 }
 }  // namespace
 
 void LogInit(const char* path, bool keepExisting)
 {
-    g_logPath = path;
+    LogPath() = path;
     InterlockedExchange(&g_firstOpening, 0);
     FILE* file = OpenLog(keepExisting ? "a" : "w");
     if (!file)

@@ -1,12 +1,7 @@
 // The launcher's log: one plain-text file per run, one time-stamped line per call.
 #pragma once
 
-#include <string>
-
 #include "afx/afxstr.h"
-
-// The file every line goes to; "log.txt" until LogInit names the real one.
-extern std::string g_logPath;
 
 // Names the log file and starts it with the banner line.  With keepExisting the
 // banner is appended instead, so that an earlier run's lines are not lost.

@@ -44,7 +44,7 @@ struct ParsedCommandLine {
         LogInit(log.path().c_str());
         app.ParseCommandLine(tail);
     }
-    std::vector<std::string> LogLines() const { return vt::ReadCrLfLines(log.path()); }
+    std::vector<std::string> LogLines() const { return vt::LogMessages(log.path()); }
 
     struct LogFile {
         vt::TempDir dir{"cmdline"};
@@ -53,14 +53,6 @@ struct ParsedCommandLine {
     CVorlanClientApp app;
 };
 
-bool LogHasLine(const std::vector<std::string>& lines, const std::string& message)
-{
-    for (const std::string& line : lines) {
-        if (line.size() >= message.size() && line.compare(line.size() - message.size(), message.size(), message) == 0)
-            return true;
-    }
-    return false;
-}
 }  // namespace
 
 TEST(CommandLineTest, PlatformFirstWordAndOptions)
@@ -75,8 +67,8 @@ TEST(CommandLineTest, PlatformFirstWordAndOptions)
     EXPECT_EQ(run.app.HasOption("--source"), 0);
 
     auto lines = run.LogLines();
-    EXPECT_TRUE(LogHasLine(lines, "参数1: 2144"));
-    EXPECT_TRUE(LogHasLine(lines, "参数3: --token=abc"));
+    EXPECT_TRUE(vt::Contains(lines, "参数1: 2144"));
+    EXPECT_TRUE(vt::Contains(lines, "参数3: --token=abc"));
 }
 
 TEST(CommandLineTest, HideAndCommandKeyOnlyAfterTheFirstWord)
@@ -85,8 +77,8 @@ TEST(CommandLineTest, HideAndCommandKeyOnlyAfterTheFirstWord)
     EXPECT_EQ(hidden.app.platform, "360");
     EXPECT_EQ(hidden.app.hide, 1);
     EXPECT_EQ(hidden.app.cmdKey, 42);
-    EXPECT_TRUE(LogHasLine(hidden.LogLines(), "参数2: hide"));
-    EXPECT_FALSE(LogHasLine(hidden.LogLines(), "参数4: cmd42"));
+    EXPECT_TRUE(vt::Contains(hidden.LogLines(), "参数2: hide"));
+    EXPECT_FALSE(vt::Contains(hidden.LogLines(), "参数4: cmd42"));
 
     ParsedCommandLine first("hide 360");
     EXPECT_EQ(first.app.platform, "hide");
@@ -113,10 +105,10 @@ TEST(CommandLineTest, SimpleMode)
     EXPECT_EQ(run.app.hide, 0);
     EXPECT_EQ(run.app.GetOption("simplemode"), "yy");
     auto lines = run.LogLines();
-    EXPECT_TRUE(LogHasLine(lines, "参数1: simplemode=yy"));
-    EXPECT_TRUE(LogHasLine(lines, "参数2: 2144"));
-    EXPECT_TRUE(LogHasLine(lines, "参数3: hide"));
-    EXPECT_TRUE(LogHasLine(lines, "简易模式： 2144 hide, yy"));
+    EXPECT_TRUE(vt::Contains(lines, "参数1: simplemode=yy"));
+    EXPECT_TRUE(vt::Contains(lines, "参数2: 2144"));
+    EXPECT_TRUE(vt::Contains(lines, "参数3: hide"));
+    EXPECT_TRUE(vt::Contains(lines, "简易模式： 2144 hide, yy"));
 
     ParsedCommandLine last("a simplemode=one b simplemode=two cmd5");
     EXPECT_EQ(last.app.platform, "two");
@@ -145,7 +137,7 @@ TEST(CommandLineTest, OddWords)
     EXPECT_EQ(equals.app.hide, 1);
     EXPECT_EQ(equals.app.options.size(), 2u);
     EXPECT_EQ(equals.app.HasOption(""), 0);
-    EXPECT_TRUE(LogHasLine(equals.LogLines(), "参数3: =="));
+    EXPECT_TRUE(vt::Contains(equals.LogLines(), "参数3: =="));
 
     ParsedCommandLine platformWithEquals("a=b 360");
     EXPECT_EQ(platformWithEquals.app.platform, "a=b");

@@ -22,6 +22,10 @@ public:
     std::string File(const std::string& name) const { return m_path + "\\" + name; }
     void Write(const std::string& name, const std::string& bytes) const { vt::WriteFileBytes(File(name), bytes); }
     std::vector<std::string> Log(const std::string& name = "log.log") const { return vt::ReadCrLfLines(File(name)); }
+    std::vector<std::string> Messages(const std::string& name = "log.log") const
+    {
+        return vt::LogMessages(File(name));
+    }
 
     // Runs the launcher to its end, answering no message box; gives the exit code.
     long RunToEnd(const std::string& tail) const
@@ -38,23 +42,6 @@ private:
     std::string m_path;
 };
 
-// The log line's message, without its "<date time> " prefix.
-std::vector<std::string> Messages(const std::vector<std::string>& lines)
-{
-    std::vector<std::string> messages;
-    for (size_t i = 1; i < lines.size(); ++i)
-        messages.push_back(lines[i].size() > 22 ? lines[i].substr(22) : lines[i]);
-    return messages;
-}
-
-bool Contains(const std::vector<std::string>& messages, const std::string& message)
-{
-    for (const std::string& m : messages) {
-        if (m == message)
-            return true;
-    }
-    return false;
-}
 }  // namespace
 
 TEST(StartupTest, RefusesToRunWithoutAPlatform)
@@ -74,7 +61,7 @@ TEST(StartupTest, RefusesToRunWithoutAPlatform)
     auto lines = folder.Log();
     ASSERT_EQ(lines.size(), 5u);
     EXPECT_EQ(lines[0], kBanner);
-    auto messages = Messages(lines);
+    auto messages = folder.Messages();
     EXPECT_EQ(messages[0].substr(0, 12), "操作系统为：");
     EXPECT_EQ(messages[1], "微端版本号：1.0.0.1");
     EXPECT_EQ(messages[2], "启动参数：");
@@ -90,21 +77,21 @@ TEST(StartupTest, PlatformFromEnvFile)
     folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
     folder.Write(".env", "360\r\nignored\r\n");
     EXPECT_EQ(folder.RunToEnd(""), 0);
-    auto messages = Messages(folder.Log());
-    EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：360"));
+    auto messages = folder.Messages();
+    EXPECT_TRUE(vt::Contains(messages, "没有指定平台，读取.env：360"));
 
     // The whole first line is the platform: "hide" in it is no hide word.
     folder.Write(".env", "2144 hide");
     EXPECT_EQ(folder.RunToEnd("simplemode="), 0);
-    messages = Messages(folder.Log());
-    EXPECT_TRUE(Contains(messages, "简易模式：, "));
-    EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：2144 hide"));
+    messages = folder.Messages();
+    EXPECT_TRUE(vt::Contains(messages, "简易模式：, "));
+    EXPECT_TRUE(vt::Contains(messages, "没有指定平台，读取.env：2144 hide"));
 
     // A platform on the command line needs no .env.
     EXPECT_EQ(folder.RunToEnd("yy cmd3"), 0);
-    messages = Messages(folder.Log());
-    EXPECT_TRUE(Contains(messages, "启动参数：yy cmd3"));
-    EXPECT_TRUE(Contains(messages, "参数2: cmd3"));
+    messages = folder.Messages();
+    EXPECT_TRUE(vt::Contains(messages, "启动参数：yy cmd3"));
+    EXPECT_TRUE(vt::Contains(messages, "参数2: cmd3"));
     for (const std::string& m : messages)
         EXPECT_EQ(m.find(".env"), std::string::npos) << m;
 }
@@ -120,8 +107,8 @@ TEST(StartupTest, MissingConfigurationIsShownOnceAndStartupGoesOn)
     EXPECT_EQ(box.text, "读取配置失败：qxconfig.ini");
     vt::PressOk(box);
     EXPECT_EQ(launcher.Wait(kTimeoutMs), 0);
-    auto messages = Messages(folder.Log());
-    EXPECT_TRUE(Contains(messages, "参数1: 360"));
+    auto messages = folder.Messages();
+    EXPECT_TRUE(vt::Contains(messages, "参数1: 360"));
 }
 
 TEST(StartupTest, LogRotationOverThreeRuns)
@@ -131,12 +118,12 @@ TEST(StartupTest, LogRotationOverThreeRuns)
     ASSERT_EQ(folder.RunToEnd("360 first"), 0);
     EXPECT_FALSE(vt::FileExists(folder.File("oldLog.log")));
     ASSERT_EQ(folder.RunToEnd("360 second"), 0);
-    EXPECT_TRUE(Contains(Messages(folder.Log("oldLog.log")), "启动参数：360 first"));
+    EXPECT_TRUE(vt::Contains(folder.Messages("oldLog.log"), "启动参数：360 first"));
     ASSERT_EQ(folder.RunToEnd("360 third"), 0);
-    EXPECT_TRUE(Contains(Messages(folder.Log("oldLog.log")), "启动参数：360 second"));
+    EXPECT_TRUE(vt::Contains(folder.Messages("oldLog.log"), "启动参数：360 second"));
     auto current = folder.Log();
     EXPECT_EQ(current[0], kBanner);
-    EXPECT_TRUE(Contains(Messages(current), "启动参数：360 third"));
+    EXPECT_TRUE(vt::Contains(folder.Messages(), "启动参数：360 third"));
 
     // An old log without a current one is removed, not kept.
     DeleteFileA(folder.File("log.log").c_str());
@@ -158,7 +145,7 @@ TEST(StartupTest, FailedRotationKeepsThePreviousLogAndSaysSo)
     EXPECT_EQ(lines[0], "previous run");
     EXPECT_EQ(lines[1], kBanner);
     EXPECT_EQ(lines[2].substr(22, 30), "日志轮换失败，继续写入原日志：");
-    EXPECT_TRUE(Contains(Messages(lines), "参数1: 360"));
+    EXPECT_TRUE(vt::Contains(folder.Messages(), "参数1: 360"));
     EXPECT_EQ(vt::ReadFileBytes(folder.File("oldLog.log")), "older\r\n");
 
     // A log held open by another program: the run goes on without a log.
@@ -177,44 +164,58 @@ TEST(StartupTest, RunsFromAFolderWhoseNameHidesABackslash)
     folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
     folder.Write(".env", "360");
     EXPECT_EQ(folder.RunToEnd(""), 0);
-    auto messages = Messages(folder.Log());
-    EXPECT_TRUE(Contains(messages, "没有指定平台，读取.env：360"));
+    auto messages = folder.Messages();
+    EXPECT_TRUE(vt::Contains(messages, "没有指定平台，读取.env：360"));
 }
 
 namespace {
-// Names of the DLLs an executable imports, read from its mapped image.
-std::vector<std::string> ImportedDlls(HMODULE image)
-{
-    std::vector<std::string> names;
-    auto* base = reinterpret_cast<const BYTE*>(image);
-    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
-    for (; entry->Name != 0; ++entry)
-        names.push_back(reinterpret_cast<const char*>(base + entry->Name));
-    return names;
-}
+// The launcher's file as bytes, with its headers and a way to read at a virtual address.
+struct PeFile {
+    explicit PeFile(const std::string& path) : bytes(vt::ReadFileBytes(path))
+    {
+        auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+        nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(bytes.data() + dos->e_lfanew);
+    }
+    const char* AtAddress(DWORD rva) const
+    {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->SizeOfRawData)
+                return bytes.data() + section->PointerToRawData + (rva - section->VirtualAddress);
+        }
+        return nullptr;
+    }
+    std::vector<std::string> ImportedDlls() const
+    {
+        std::vector<std::string> names;
+        const IMAGE_DATA_DIRECTORY& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+        auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(AtAddress(directory.VirtualAddress));
+        for (; entry && entry->Name != 0; ++entry)
+            names.push_back(AtAddress(entry->Name));
+        return names;
+    }
+
+    std::string bytes;
+    const IMAGE_NT_HEADERS32* nt = nullptr;
+};
 }  // namespace
 
 TEST(StartupTest, LauncherIsA32BitGuiProgramWithSystemImportsOnly)
 {
-    HMODULE image = LoadLibraryExA(vt::LauncherExe().c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES);
-    ASSERT_NE(image, nullptr);
-    auto* base = reinterpret_cast<const BYTE*>(image);
-    auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
-    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
-    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    PeFile launcher(vt::LauncherExe());
+    ASSERT_GT(launcher.bytes.size(), 4096u);
+    EXPECT_EQ(launcher.nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(launcher.nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(launcher.nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
     char systemDir[MAX_PATH] = {};
     GetSystemDirectoryA(systemDir, MAX_PATH);
-    const auto dlls = ImportedDlls(image);
+    const auto dlls = launcher.ImportedDlls();
     EXPECT_FALSE(dlls.empty());
     for (const std::string& dll : dlls) {
         EXPECT_EQ(dll.find("libgcc"), std::string::npos) << dll;
         EXPECT_EQ(dll.find("libstdc++"), std::string::npos) << dll;
+        EXPECT_EQ(dll.find("libwinpthread"), std::string::npos) << dll;
         EXPECT_TRUE(vt::FileExists(std::string(systemDir) + "\\" + dll)) << dll << " is not a system DLL";
     }
-    FreeLibrary(image);
 }

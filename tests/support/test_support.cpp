@@ -102,6 +102,26 @@ std::vector<std::string> ReadCrLfLines(const std::string& path)
     return lines;
 }
 
+std::vector<std::string> LogMessages(const std::string& path)
+{
+    std::vector<std::string> messages;
+    for (const std::string& line : ReadCrLfLines(path)) {
+        const size_t prefixEnd = line.find("> ");
+        if (!line.empty() && line[0] == '<' && prefixEnd != std::string::npos)
+            messages.push_back(line.substr(prefixEnd + 2));
+    }
+    return messages;
+}
+
+bool Contains(const std::vector<std::string>& messages, const std::string& message)
+{
+    for (const std::string& m : messages) {
+        if (m == message)
+            return true;
+    }
+    return false;
+}
+
 Process::~Process()
 {
     if (m_info.hProcess) {

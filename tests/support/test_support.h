@@ -34,6 +34,10 @@ bool CopyFileTo(const std::string& from, const std::string& to);
 // Lines of a file, split at "\r\n" (a lone "\n" stays in the line).
 std::vector<std::string> ReadCrLfLines(const std::string& path);
 
+// The messages of a launcher log, without their "<date time> " prefix; the banner is no message.
+std::vector<std::string> LogMessages(const std::string& path);
+bool Contains(const std::vector<std::string>& messages, const std::string& message);
+
 // A child process started with CreateProcessA; killed if still running at the end.
 class Process {
 public:
