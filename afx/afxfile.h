@@ -41,6 +41,8 @@ public:
     BOOL Write(const void* buffer, UINT count);
     ULONGLONG GetLength() const;
     ULONGLONG Seek(LONGLONG offset, UINT from);
+    // Cuts or extends the file to length bytes and leaves the position at that end.
+    BOOL SetLength(ULONGLONG length);
 
     static BOOL Remove(const char* fileName) { return DeleteFileA(fileName); }
     static BOOL Rename(const char* oldName, const char* newName) { return MoveFileA(oldName, newName); }

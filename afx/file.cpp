@@ -81,6 +81,13 @@ ULONGLONG CFile::Seek(LONGLONG offset, UINT from)
     return static_cast<ULONGLONG>(position.QuadPart);
 }
 
+BOOL CFile::SetLength(ULONGLONG length)
+{
+    if (Seek(static_cast<LONGLONG>(length), begin) != length)
+        return FALSE;
+    return SetEndOfFile(m_hFile);
+}
+
 BOOL CStdioFile::Open(const char* fileName, UINT openFlags)
 {
     Close();

@@ -4,6 +4,7 @@
 
 #include "afx/afxfile.h"
 #include "afx/afxwin.h"
+#include "app/folders.h"
 
 CConfig* g_pConfig = CConfig::GetInstance();
 
@@ -44,16 +45,10 @@ CString CConfig::GetValue(const char* key) const
     return found == m_values.end() ? CString() : CString(found->second);
 }
 
-CString FolderOfPath(const CString& path)
-{
-    int slash = path.ReverseFind('\\');
-    return slash >= 0 ? path.Left(slash) : CString();
-}
-
 CString CConfig::GetExeDir()
 {
     if (m_exeDir.IsEmpty())
-        m_exeDir = FolderOfPath(AfxGetModuleFilePath(MAX_PATH));
+        m_exeDir = ParentFolder(AfxGetModuleFilePath(MAX_PATH).str());
     return m_exeDir;
 }
 

@@ -18,6 +18,8 @@ public:
     CString GetValue(const char* key) const;
     // The executable's folder, without a trailing backslash.
     CString GetExeDir();
+    // Puts the executable's folder elsewhere, for code run from a scratch folder (tests).
+    void SetExeDir(const CString& dir) { m_exeDir = dir; }
     // <folder>\<pkgName>\<pkgName>.exe
     CString GetGameExePath();
 
@@ -30,9 +32,6 @@ private:
 };
 
 extern CConfig* g_pConfig;
-
-// The folder part of a full path: the text before its last backslash (double-byte aware).
-CString FolderOfPath(const CString& path);
 
 // One value of a Windows profile file such as shellcfg.ini; empty when missing.
 CString GetIniString(const char* filePath, const char* section, const char* key);

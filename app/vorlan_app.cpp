@@ -7,6 +7,7 @@
 #include "app/config.h"
 #include "app/log.h"
 #include "app/version.h"
+#include "net/http_client.h"
 
 int g_bSimpleMode = 0;
 int g_bHide = 0;
@@ -14,6 +15,8 @@ int g_bHide = 0;
 CVorlanClientApp::CVorlanClientApp()
 {
     m_dwRestartManagerSupportFlags = AFX_RESTART_MANAGER_SUPPORT_RESTART;
+    // Never freed: a worker still ending during the exit may write to it.
+    progress = new CDownloadProgress;
 }
 
 CVorlanClientApp::~CVorlanClientApp() = default;
@@ -65,5 +68,6 @@ BOOL CVorlanClientApp::InitInstance()
     CWinApp::InitInstance();
     AfxEnableControlContainer();
     qosStartAt = GetLocalTimeSeconds();
+    g_pHttpClient = new CHttpClient();
     return FALSE;
 }

@@ -8,6 +8,7 @@
 
 #include "afx/afxstr.h"
 #include "afx/afxwin.h"
+#include "net/downloader.h"
 
 class CRedirectProbe;
 class CDownloadProgress;
@@ -27,6 +28,11 @@ public:
     // Moves the previous run's log aside and starts this run's log.
     void RotateLog(const CString& exeDir);
 
+    // Tells the statistics server that the pipeline reached a step (nothing in hide mode).
+    void ReportQOS(int step, CString tag);
+    // Sends the game's output log and this run's log, once per run, when shellcfg.ini allows it.
+    void UploadLogs();
+
     CRedirectProbe* redirectProbe = nullptr;
     CString osName;
     CString gameUrl;
@@ -40,6 +46,8 @@ public:
     int isDownloadingPkg = 0;
     int isUnzippingPkg = 0;
     CDownloadProgress* progress = nullptr;
+    // Destroyed with the application object: stops every worker before the process ends.
+    CDownloadManager downloader;
     CString savePath;
     CString taskName;
     int taskId = 0;

@@ -83,9 +83,6 @@ TEST(ConfigTest, FoldersAndGamePath)
     config.ParseLine("pkgName=");
     EXPECT_EQ(std::string(config.GetGameExePath()), vt::ExeDir() + "\\\\.exe");
 
-    EXPECT_EQ(FolderOfPath("C:\\乗\\a.exe"), "C:\\乗");
-    EXPECT_EQ(FolderOfPath("C:\\dir\\乗"), "C:\\dir");
-    EXPECT_EQ(FolderOfPath("乗"), "");
     EXPECT_EQ(CConfig::GetInstance(), g_pConfig);
 }
 

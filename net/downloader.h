@@ -1,0 +1,82 @@
+// The background downloader: one worker thread per download fetches a URL over
+// plain HTTP into a local file (or into memory), resuming a broken transfer, and
+// reports through one shared progress record that the UI thread polls.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "net/byte_buffer.h"
+
+// What the worker tells the UI thread.  The counters and done are written by the
+// worker with InterlockedExchange and read by the UI thread with plain loads;
+// errorText and lastError are final once done reads 1.
+class CDownloadProgress {
+public:
+    CDownloadProgress() = default;
+    CDownloadProgress(const CDownloadProgress&) = delete;
+    CDownloadProgress& operator=(const CDownloadProgress&) = delete;
+
+    // Readies the record for the next download into localPath ("" keeps the body in
+    // buffer).  Plain stores: only while no worker uses the record.
+    void Reset(const std::string& targetPath);
+
+    volatile LONG done = 0;
+    volatile LONG downloaded = 0;  // bytes of the target so far
+    volatile LONG total = 1;       // expected size of the target; 1 until a length is known
+    CByteBuffer buffer;
+    std::string localPath;
+    std::string errorText;  // empty exactly when the download succeeded
+    DWORD lastError = 0;    // Windows error code of the last local-file failure
+};
+
+// One started download: what its worker reads and the flags it shares with the manager.
+struct CDownloadTask {
+    volatile LONG running = 1;   // set to 0 to ask the worker to stop
+    volatile LONG finished = 0;  // 1 once the worker no longer touches the task
+    std::string label;           // the caller's name for the download; logged as "agent"
+    std::string url;
+    CDownloadProgress* progress = nullptr;  // not owned
+    HANDLE thread = nullptr;                // owned; closed when the task is deleted
+};
+
+// Timings and seams of the downloader.  The defaults are what ships; tests
+// shorten the pause and the retries and can make thread creation fail.
+struct CDownloadSettings {
+    using StartThreadFunction = HANDLE (*)(LPTHREAD_START_ROUTINE entry, void* argument);
+
+    static constexpr DWORD kRetryPauseMs = 2000;
+    static constexpr int kMaxRetries = 30;
+
+    DWORD retryPauseMs = kRetryPauseMs;
+    int maxRetries = kMaxRetries;
+    StartThreadFunction startThread = nullptr;  // null: CreateThread
+};
+
+// The started downloads of the process.  Tasks are kept until StopAllDownloads,
+// which the destructor runs, so a worker never outlives the task it reads.
+class CDownloadManager {
+public:
+    CDownloadManager() = default;
+    ~CDownloadManager() { StopAllDownloads(); }
+    CDownloadManager(const CDownloadManager&) = delete;
+    CDownloadManager& operator=(const CDownloadManager&) = delete;
+
+    // Starts fetching url on a new thread.  The caller has reset progress and named
+    // the target in it first.  Gives the thread's handle, which stays the task's
+    // (valid until StopAllDownloads), or null when no thread could be started: the
+    // download has then already ended as failed (done set, error text given).
+    HANDLE StartDownloadThread(const char* label, const char* url, CDownloadProgress* progress);
+
+    // Asks every worker to stop, waits until each has finished, and frees the tasks.
+    void StopAllDownloads();
+
+    std::vector<CDownloadTask*> tasks;
+
+    static CDownloadSettings settings;
+};
+
+// The worker's entry: one download from the first request to done = 1.
+DWORD WINAPI DownloadThreadProc(void* task);

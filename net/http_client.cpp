@@ -1,0 +1,151 @@
+#include "net/http_client.h"
+
+#include <cstring>
+#include <vector>
+
+#include "net/request_url.h"
+
+CHttpClient* g_pHttpClient = nullptr;
+
+namespace {
+constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
+constexpr DWORD_PTR kContext = 1;
+constexpr DWORD kChunkSize = 1024;
+
+// Sent in this order; a header the request already has is not added twice.
+const char* const kRequestHeaders[] = {
+    "Accept: *,*/*",
+    "Accept-Language: zh-cn",
+    "Content-Type: application/x-www-form-urlencoded",
+    "Accept-Encoding: gzip, deflate",
+};
+
+// WinINet reports a time-out as ERROR_INTERNET_TIMEOUT; Wine's passes the socket's
+// WSAETIMEDOUT on when a body stalls.
+int ResultOfError(DWORD error)
+{
+    return error == ERROR_INTERNET_TIMEOUT || error == WSAETIMEDOUT ? HTTP_GET_TIMEOUT : HTTP_GET_FAILED;
+}
+
+int ResultOfLastError()
+{
+    return ResultOfError(GetLastError());
+}
+
+DWORD ReceiveTimeoutOf(HINTERNET handle)
+{
+    DWORD milliseconds = 0;
+    DWORD size = sizeof(milliseconds);
+    if (!InternetQueryOptionA(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &milliseconds, &size))
+        return 0;
+    return milliseconds;
+}
+
+// Wine's WinINet reports a server that sends no reply within the receive time-out
+// as an aborted connection, like a reset.  Only the time it took tells them apart.
+bool IsReplyTimeOut(DWORD error, DWORD elapsed, DWORD receiveTimeout)
+{
+    return error == ERROR_INTERNET_CONNECTION_ABORTED && receiveTimeout != 0 &&
+           elapsed >= receiveTimeout - receiveTimeout / 10;
+}
+
+// UTF-8 text (up to its first zero byte) in the thread's ANSI code page.
+std::string Utf8ToAnsi(const std::string& utf8)
+{
+    const int wideCount = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    if (wideCount <= 0)
+        return std::string();
+    std::vector<wchar_t> wide(static_cast<size_t>(wideCount) + 1, L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), wideCount);
+    const int ansiCount = WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
+    if (ansiCount <= 0)
+        return std::string();
+    std::vector<char> ansi(static_cast<size_t>(ansiCount) + 1, '\0');
+    WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), -1, ansi.data(), ansiCount, nullptr, nullptr);
+    return std::string(ansi.data());
+}
+}  // namespace
+
+CHttpClient::CHttpClient() : m_pSession(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
+
+CHttpClient::~CHttpClient()
+{
+    Clear();
+    m_pSession.Close();
+}
+
+void CHttpClient::Clear()
+{
+    m_pFile.Close();
+    m_pConnection.Close();
+}
+
+int CHttpClient::HttpGet(const char* url, std::string& response)
+{
+    response.clear();
+    CRequestUrl parts;
+    if (!ParseRequestUrl(url, parts))
+        return HTTP_GET_FAILED;
+    if (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS)
+        return HTTP_GET_FAILED;
+    const int result = SendGet(parts, response);
+    Clear();
+    return result;
+}
+
+int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
+{
+    const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
+    DWORD connectFlags = INTERNET_FLAG_KEEP_CONNECTION;
+    DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE;
+    if (secure) {
+        connectFlags |= INTERNET_FLAG_SECURE;
+        // A certificate for another host name is accepted, any other certificate fault is not.
+        requestFlags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
+    }
+
+    m_pConnection = CInternetHandle(InternetConnectA(m_pSession.get(), url.server, url.port, nullptr, nullptr,
+                                                     INTERNET_SERVICE_HTTP, connectFlags, kContext));
+    if (!m_pConnection)
+        return ResultOfLastError();
+    // Set on the connection, which hands it to the request (the session's would not be under Wine).
+    if (m_receiveTimeout != 0)
+        InternetSetOptionA(m_pConnection.get(), INTERNET_OPTION_RECEIVE_TIMEOUT, &m_receiveTimeout,
+                           sizeof(m_receiveTimeout));
+    m_pFile = CInternetHandle(
+        HttpOpenRequestA(m_pConnection.get(), "GET", url.object, "HTTP/1.0", nullptr, nullptr, requestFlags, kContext));
+    if (!m_pFile)
+        return ResultOfLastError();
+    for (const char* header : kRequestHeaders)
+        HttpAddRequestHeadersA(m_pFile.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+    const DWORD sentAt = GetTickCount();
+    if (!HttpSendRequestA(m_pFile.get(), nullptr, 0, nullptr, 0)) {
+        const DWORD error = GetLastError();
+        if (IsReplyTimeOut(error, GetTickCount() - sentAt, ReceiveTimeoutOf(m_pConnection.get())))
+            return HTTP_GET_TIMEOUT;
+        return ResultOfError(error);
+    }
+
+    std::string body;
+    if (!ReadBody(body))
+        return ResultOfLastError();
+    response = Utf8ToAnsi(body);
+    return HTTP_GET_OK;
+}
+
+// Reads the body in chunks of up to 1024 bytes.  Each chunk is taken as zero-terminated
+// text: bytes behind a zero byte in a chunk are dropped, later chunks still count.
+bool CHttpClient::ReadBody(std::string& body)
+{
+    char chunk[kChunkSize + 1] = {};
+    for (;;) {
+        DWORD read = 0;
+        if (!InternetReadFile(m_pFile.get(), chunk, kChunkSize, &read))
+            return false;
+        if (read == 0)
+            return true;
+        chunk[read] = '\0';
+        body += chunk;
+        std::memset(chunk, 0, sizeof(chunk));
+    }
+}

@@ -1,0 +1,178 @@
+#include "net/upload.h"
+
+#include <windows.h>
+
+#include <wininet.h>
+
+#include <cstdlib>
+#include <memory>
+
+#include "afx/afxfile.h"
+#include "afx/afxwin.h"
+#include "net/inet_handle.h"
+#include "net/request_url.h"
+
+const char kUploadBoundary[] = "----moby-is-overweight-moby-is-overage----";
+
+namespace {
+constexpr DWORD kTransferBufferSize = 1024 * 1024;
+constexpr DWORD_PTR kContext = 1;
+
+struct FreeDeleter {
+    void operator()(char* block) const { std::free(block); }
+};
+using TransferBuffer = std::unique_ptr<char, FreeDeleter>;
+
+// What goes out as the request's body, and its length announced before the first byte.
+struct UploadBody {
+    CString head;
+    CFile* file = nullptr;
+    ULONGLONG fileLength = 0;
+    CString tail;
+    DWORD total = 0;
+};
+
+bool WriteAll(HINTERNET request, const char* data, DWORD size)
+{
+    while (size > 0) {
+        DWORD written = 0;
+        if (!InternetWriteFile(request, data, size, &written) || written == 0)
+            return false;
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// Streams exactly the announced number of file bytes through the transfer buffer;
+// a read error or a file that ends early fails the upload.
+bool SendFileBytes(HINTERNET request, const UploadBody& body, char* buffer)
+{
+    ULONGLONG left = body.fileLength;
+    while (left > 0) {
+        const UINT wanted = static_cast<UINT>(left < kTransferBufferSize ? left : kTransferBufferSize);
+        const UINT read = body.file->Read(buffer, wanted);
+        if (read == 0 || !WriteAll(request, buffer, read))
+            return false;
+        left -= read;
+    }
+    return true;
+}
+
+// Appends the reply in the portions WinINet has ready, each up to a zero byte.
+// They are read through the transfer buffer, so no further memory is needed.
+bool ReadReply(HINTERNET request, char* buffer, CString& response)
+{
+    for (;;) {
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(request, &available, 0, 0))
+            return false;
+        if (available == 0)
+            return true;
+        const DWORD wanted = available < kTransferBufferSize ? available : kTransferBufferSize - 1;
+        DWORD read = 0;
+        if (!InternetReadFile(request, buffer, wanted, &read))
+            return false;
+        if (read == 0)
+            return true;
+        buffer[read] = '\0';
+        response += buffer;
+    }
+}
+
+int SendUpload(HINTERNET session, const CRequestUrl& url, const UploadBody& body, char* buffer, CString& response)
+{
+    const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
+    const DWORD secureFlag = secure ? INTERNET_FLAG_SECURE : 0;
+    CInternetHandle connection(
+        InternetConnectA(session, url.server, url.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, secureFlag, kContext));
+    if (!connection)
+        return UPLOAD_TRANSFER_FAILED;
+    CInternetHandle request(HttpOpenRequestA(connection.get(), "POST", url.object, "HTTP/1.0", nullptr, nullptr,
+                                             INTERNET_FLAG_EXISTING_CONNECT | secureFlag, kContext));
+    if (!request)
+        return UPLOAD_TRANSFER_FAILED;
+    const CString headers = MakeRequestHeaders(kUploadBoundary);
+    HttpAddRequestHeadersA(request.get(), headers, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+
+    INTERNET_BUFFERSA announced{};
+    announced.dwStructSize = sizeof(announced);
+    announced.dwBufferTotal = body.total;
+    if (!HttpSendRequestExA(request.get(), &announced, nullptr, HSR_SYNC | HSR_INITIATE, kContext))
+        return UPLOAD_TRANSFER_FAILED;
+    if (!WriteAll(request.get(), body.head, body.head.GetLength()) || !SendFileBytes(request.get(), body, buffer) ||
+        !WriteAll(request.get(), body.tail, body.tail.GetLength()))
+        return UPLOAD_TRANSFER_FAILED;
+    if (!HttpEndRequestA(request.get(), nullptr, HSR_SYNC, kContext))
+        return UPLOAD_TRANSFER_FAILED;
+    return ReadReply(request.get(), buffer, response) ? UPLOAD_OK : UPLOAD_TRANSFER_FAILED;
+}
+
+// WinINet's agent text for uploads: the application's name.
+CString AgentName()
+{
+    CWinApp* app = AfxGetApp();
+    return app ? app->m_pszAppName : CString();
+}
+}  // namespace
+
+CString MakeRequestHeaders(const char* boundary)
+{
+    CString headers;
+    headers.Format("Content-Type: multipart/form-data; boundary=%s\r\n", boundary);
+    return headers;
+}
+
+CString MakePreFileData(const char* boundary, const char* remoteName)
+{
+    CString head;
+    head.Format("--%s\r\n"
+                "Content-Disposition: form-data; name=\"%s\"; filename=\"%s\"\r\n"
+                "Content-Type: %s\r\n"
+                "Content-Transfer-Encoding: binary\r\n\r\n",
+                boundary, "logfile", remoteName, "text/plain");
+    return head;
+}
+
+CString MakePostFileData(const char* boundary)
+{
+    CString tail;
+    tail.Format("\r\n--%s\r\n"
+                "Content-Disposition: form-data; name=\"submit\"\r\n\r\n"
+                "upload log\r\n"
+                "--%s--\r\n",
+                boundary, boundary);
+    return tail;
+}
+
+int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response)
+{
+    if (url.IsEmpty() || localPath.IsEmpty())
+        return UPLOAD_NO_INPUT;
+    CRequestUrl parts;
+    if (!ParseRequestUrl(url, parts))
+        return UPLOAD_BAD_URL;
+    CInternetHandle session(InternetOpenA(AgentName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session)
+        return UPLOAD_TRANSFER_FAILED;
+    response.Empty();
+
+    CFile file;
+    if (!file.Open(localPath, CFile::modeRead | CFile::shareDenyWrite))
+        return UPLOAD_FILE_UNREADABLE;
+    UploadBody body;
+    body.head = MakePreFileData(kUploadBoundary, remoteName);
+    body.tail = MakePostFileData(kUploadBoundary);
+    body.file = &file;
+    body.fileLength = file.GetLength();
+    // The length is announced in 32 bits; a body that does not fit cannot be sent honestly.
+    const ULONGLONG total = body.fileLength + body.head.GetLength() + body.tail.GetLength();
+    if (total > MAXDWORD)
+        return UPLOAD_TRANSFER_FAILED;
+    body.total = static_cast<DWORD>(total);
+
+    TransferBuffer buffer(static_cast<char*>(std::malloc(kTransferBufferSize)));
+    if (!buffer)
+        return UPLOAD_NO_BUFFER;
+    return SendUpload(session.get(), parts, body, buffer.get(), response);
+}
