@@ -36,6 +36,17 @@ public:
         return launcher.Wait(kTimeoutMs);
     }
 
+    // Runs the launcher, answers the one message box it shows with OK, and gives the
+    // exit code; -1 when it did not end (a second box would keep it running).
+    long RunAnsweringOneBox(const std::string& tail, vt::MessageBoxSeen& box) const
+    {
+        vt::Process launcher;
+        if (!launcher.Start(Exe(), tail) || !vt::WaitForMessageBox(launcher.pid(), box, kTimeoutMs))
+            return -2;
+        vt::PressOk(box);
+        return launcher.Wait(kTimeoutMs);
+    }
+
 private:
     vt::TempDir m_dir{"launcher"};
     std::string m_exeName;
@@ -48,15 +59,10 @@ TEST(StartupTest, RefusesToRunWithoutAPlatform)
 {
     LauncherFolder folder;
     folder.Write("qxconfig.ini", "pkgName=qxgame\r\n");
-    vt::Process launcher;
-    ASSERT_TRUE(launcher.Start(folder.Exe(), ""));
-
     vt::MessageBoxSeen box;
-    ASSERT_TRUE(vt::WaitForMessageBox(launcher.pid(), box, kTimeoutMs));
+    EXPECT_EQ(folder.RunAnsweringOneBox("", box), 0);
     EXPECT_EQ(box.title, "启动参数错误");
     EXPECT_EQ(box.text, "请从游戏大厅或桌面快捷方式进入！");
-    vt::PressOk(box);
-    EXPECT_EQ(launcher.Wait(kTimeoutMs), 0);
 
     auto lines = folder.Log();
     ASSERT_EQ(lines.size(), 5u);
@@ -99,16 +105,11 @@ TEST(StartupTest, PlatformFromEnvFile)
 TEST(StartupTest, MissingConfigurationIsShownOnceAndStartupGoesOn)
 {
     LauncherFolder folder;
-    vt::Process launcher;
-    ASSERT_TRUE(launcher.Start(folder.Exe(), "360"));
     vt::MessageBoxSeen box;
-    ASSERT_TRUE(vt::WaitForMessageBox(launcher.pid(), box, kTimeoutMs));
+    EXPECT_EQ(folder.RunAnsweringOneBox("360", box), 0);
     EXPECT_EQ(box.title, "错误");
     EXPECT_EQ(box.text, "读取配置失败：qxconfig.ini");
-    vt::PressOk(box);
-    EXPECT_EQ(launcher.Wait(kTimeoutMs), 0);
-    auto messages = folder.Messages();
-    EXPECT_TRUE(vt::Contains(messages, "参数1: 360"));
+    EXPECT_TRUE(vt::Contains(folder.Messages(), "参数1: 360"));
 }
 
 TEST(StartupTest, LogRotationOverThreeRuns)
