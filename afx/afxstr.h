@@ -50,11 +50,32 @@ public:
     char* GetBuffer(int minLength);
     void ReleaseBuffer(int newLength = -1);
 
-    CString& operator=(const char* text) { m_text = text ? text : ""; return *this; }
-    CString& operator=(const std::string& text) { m_text = text; return *this; }
-    CString& operator+=(const CString& other) { m_text += other.m_text; return *this; }
-    CString& operator+=(const char* text) { if (text) m_text += text; return *this; }
-    CString& operator+=(char ch) { m_text += ch; return *this; }
+    CString& operator=(const char* text)
+    {
+        m_text = text ? text : "";
+        return *this;
+    }
+    CString& operator=(const std::string& text)
+    {
+        m_text = text;
+        return *this;
+    }
+    CString& operator+=(const CString& other)
+    {
+        m_text += other.m_text;
+        return *this;
+    }
+    CString& operator+=(const char* text)
+    {
+        if (text)
+            m_text += text;
+        return *this;
+    }
+    CString& operator+=(char ch)
+    {
+        m_text += ch;
+        return *this;
+    }
 
     friend CString operator+(const CString& a, const CString& b) { return CString(a.m_text + b.m_text); }
     friend CString operator+(const CString& a, const char* b) { return CString(a.m_text + (b ? b : "")); }

@@ -31,8 +31,9 @@ TEST(ConfigTest, LineFormat)
 {
     ConfigFiles files;
     CConfig config;
-    config.Load(files.Write("qx.ini", "a=b=c\r\n=x\r\nabc\r\n\r\nkey=\r\nKey=1\r\nlog = 1\r\n[game]\r\n#c=d\r\n"
-                                      "name=微端\r\nlast=no newline")
+    config.Load(files
+                    .Write("qx.ini", "a=b=c\r\n=x\r\nabc\r\n\r\nkey=\r\nKey=1\r\nlog = 1\r\n[game]\r\n#c=d\r\n"
+                                     "name=微端\r\nlast=no newline")
                     .c_str());
     EXPECT_EQ(config.GetValue("a"), "b=c");
     EXPECT_EQ(config.GetValue(""), "");
@@ -65,13 +66,18 @@ TEST(ConfigTest, LineEndsAndByteOrderMark)
     CConfig lf, crlf, bom;
     lf.Load(files.Write("lf.ini", "a=1\nb=2\n").c_str());
     crlf.Load(files.Write("crlf.ini", "a=1\r\nb=2\r\n").c_str());
-    bom.Load(files.Write("bom.ini", "\xEF\xBB\xBF" "a=1\r\nb=2\r\n").c_str());
+    bom.Load(files
+                 .Write("bom.ini", "\xEF\xBB\xBF"
+                                   "a=1\r\nb=2\r\n")
+                 .c_str());
     EXPECT_EQ(lf.GetValue("a"), "1");
     EXPECT_EQ(lf.GetValue("b"), "2");
     EXPECT_EQ(crlf.GetValue("a"), "1");
     EXPECT_EQ(crlf.GetValue("b"), "2");
     EXPECT_EQ(bom.GetValue("a"), "");
-    EXPECT_EQ(bom.GetValue("\xEF\xBB\xBF" "a"), "1");
+    EXPECT_EQ(bom.GetValue("\xEF\xBB\xBF"
+                           "a"),
+              "1");
 }
 
 TEST(ConfigTest, FoldersAndGamePath)
@@ -91,8 +97,8 @@ TEST(ConfigTest, ShellConfigReadsProfileSections)
     vt::TempDir dir("ini");
     std::string path = dir / "shellcfg.ini";
     std::string longValue(1500, 'v');
-    vt::WriteFileBytes(path, "[game]\r\nminver = 12 \r\n[Shell]\r\nuploadFlag=\"1\"\r\n[update]\r\nlatest=" + longValue +
-                                 "\r\n");
+    vt::WriteFileBytes(
+        path, "[game]\r\nminver = 12 \r\n[Shell]\r\nuploadFlag=\"1\"\r\n[update]\r\nlatest=" + longValue + "\r\n");
     EXPECT_EQ(GetIniString(path.c_str(), "game", "minver"), "12");
     EXPECT_EQ(GetIniString(path.c_str(), "GAME", "MINVER"), "12");
     EXPECT_EQ(GetIniString(path.c_str(), "shell", "uploadflag"), "1");

@@ -87,8 +87,8 @@ TEST(CommandLineTest, HideAndCommandKeyOnlyAfterTheFirstWord)
     ParsedCommandLine hideCase("360 HIDE hidden");
     EXPECT_EQ(hideCase.app.hide, 0);
 
-    const std::pair<const char*, int> keys[] = {{"360 cmd", 0},     {"360 cmdx", 0}, {"360 cmd-3", -3},
-                                                {"360 cmd12x", 12}, {"360 cmd 7", 0}, {"cmd5", 0},
+    const std::pair<const char*, int> keys[] = {{"360 cmd", 0},     {"360 cmdx", 0},     {"360 cmd-3", -3},
+                                                {"360 cmd12x", 12}, {"360 cmd 7", 0},    {"cmd5", 0},
                                                 {"360 cmd+8", 8},   {"360 cmd1 cmd2", 2}};
     for (const auto& [tail, key] : keys) {
         ParsedCommandLine run(tail);

@@ -22,10 +22,7 @@ public:
     std::string File(const std::string& name) const { return m_path + "\\" + name; }
     void Write(const std::string& name, const std::string& bytes) const { vt::WriteFileBytes(File(name), bytes); }
     std::vector<std::string> Log(const std::string& name = "log.log") const { return vt::ReadCrLfLines(File(name)); }
-    std::vector<std::string> Messages(const std::string& name = "log.log") const
-    {
-        return vt::LogMessages(File(name));
-    }
+    std::vector<std::string> Messages(const std::string& name = "log.log") const { return vt::LogMessages(File(name)); }
 
     // Runs the launcher to its end, answering no message box; gives the exit code.
     long RunToEnd(const std::string& tail) const

@@ -62,8 +62,7 @@ TEST(VersionTest, OperatingSystemNames)
 
     // The name comes from the same numbers the kernel reports for the process.
     using RtlGetVersionFn = LONG(WINAPI*)(OSVERSIONINFOW*);
-    auto rtlGetVersion =
-        reinterpret_cast<RtlGetVersionFn>(
+    auto rtlGetVersion = reinterpret_cast<RtlGetVersionFn>(
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
     ASSERT_NE(rtlGetVersion, nullptr);
     OSVERSIONINFOW info{};
