@@ -37,7 +37,7 @@ public:
 
     // Bytes read (0 at the end or on an error).
     UINT Read(void* buffer, UINT count);
-    // TRUE only when every byte was written.
+    // TRUE only when every byte was written; a short write leaves ERROR_DISK_FULL in GetLastError.
     BOOL Write(const void* buffer, UINT count);
     ULONGLONG GetLength() const;
     ULONGLONG Seek(LONGLONG offset, UINT from);

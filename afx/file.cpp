@@ -61,7 +61,12 @@ BOOL CFile::Write(const void* buffer, UINT count)
     DWORD written = 0;
     if (!IsOpen() || !WriteFile(m_hFile, buffer, count, &written, nullptr))
         return FALSE;
-    return written == count;
+    if (written == count)
+        return TRUE;
+    // WriteFile succeeds on a write cut short and leaves the error code of an earlier
+    // call: name the one cause a file has for it.
+    SetLastError(ERROR_DISK_FULL);
+    return FALSE;
 }
 
 ULONGLONG CFile::GetLength() const

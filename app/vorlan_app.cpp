@@ -21,6 +21,15 @@ CVorlanClientApp::CVorlanClientApp()
 
 CVorlanClientApp::~CVorlanClientApp() = default;
 
+// The application object is the first static object made, so its destructor runs
+// after the others are gone; a worker it stopped only then could still use them.
+// The destructor's stop stays as the guard for exits that skip this.
+int CVorlanClientApp::ExitInstance()
+{
+    downloader.StopAllDownloads();
+    return CWinApp::ExitInstance();
+}
+
 void CVorlanClientApp::RotateLog(const CString& exeDir)
 {
     const CString logPath = exeDir + "\\log.log";

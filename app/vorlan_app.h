@@ -19,6 +19,8 @@ public:
     ~CVorlanClientApp() override;
 
     BOOL InitInstance() override;
+    // Stops the download workers while every static object still exists.
+    int ExitInstance() override;
 
     // Command line (options, platform, simple and hide mode, command-file key).
     void ParseCommandLine(const char* tail);

@@ -51,6 +51,15 @@ long long ContentRangeStart(const std::string& contentRange)
     return -1;
 }
 
+// Only the part asked for continues the target; any other part would land out of place.
+// A request without a Range may still be answered 206, which is the whole target
+// unless its Content-Range names another first byte.
+bool PartContinuesTarget(const httplib::Response& response, int resumeOffset)
+{
+    const long long start = ContentRangeStart(response.get_header_value("Content-Range"));
+    return resumeOffset > 0 ? start == resumeOffset : start <= 0;
+}
+
 // Records a local-file failure: its Windows error code and the logged message.
 void RecordFileError(CDownloadSession& session, DWORD error, const CString& message)
 {
@@ -108,9 +117,7 @@ bool StoreChunk(CDownloadSession& session, const char* data, size_t length)
     CDownloadProgress& progress = session.progress;
     if (session.file.IsOpen()) {
         if (!session.file.Write(data, static_cast<UINT>(length))) {
-            // A write that stops short without an error code has met a full disk.
-            const DWORD error = GetLastError();
-            RecordWriteFailure(session, error ? error : ERROR_DISK_FULL);
+            RecordWriteFailure(session, GetLastError());
             return false;
         }
     } else if (!progress.buffer.Append(data, static_cast<int>(length))) {
@@ -150,21 +157,13 @@ bool OnDownloadResponse(CDownloadSession& session, const httplib::Response& resp
         return false;
     }
     if (response.status == 206) {
-        // Only the part asked for continues the target; any other part would land out of place.
-        const std::string contentRange = response.get_header_value("Content-Range");
-        if (ContentRangeStart(contentRange) == session.resumeOffset)
+        if (PartContinuesTarget(response, session.resumeOffset))
             return true;
-        WriteLog("range answer at a wrong offset, Content-Range: %s, asked from: %d", contentRange.c_str(),
-                 session.resumeOffset);
         session.restartFromZero = true;
         return false;
     }
-    if (session.stored > 0) {
-        // The server sent the whole target again: it replaces what is stored.
-        WriteLog("range not honoured, status: %d, restart from byte 0", response.status);
-        return EmptyTarget(session);
-    }
-    return true;
+    // The server sent the whole target again: it replaces what is stored.
+    return session.stored == 0 || EmptyTarget(session);
 }
 
 bool OnDownloadContent(CDownloadSession& session, const char* data, size_t length)
@@ -236,12 +235,18 @@ bool ShouldRetry(CDownloadSession& session)
            !session.stopRetrying && session.retriesLeft-- > 0;
 }
 
+void SleepSlice(DWORD milliseconds)
+{
+    Sleep(milliseconds);
+}
+
 // False when the download was stopped during the pause.
 bool PauseBeforeRetry(const CDownloadTask& task)
 {
-    const DWORD pauseMs = CDownloadManager::settings.retryPauseMs;
-    for (DWORD paused = 0; paused < pauseMs && IsRunning(task); paused += kPauseSliceMs)
-        Sleep(pauseMs - paused < kPauseSliceMs ? pauseMs - paused : kPauseSliceMs);
+    const CDownloadSettings& settings = CDownloadManager::settings;
+    const CDownloadSettings::SleepFunction sleep = settings.pauseSlice ? settings.pauseSlice : SleepSlice;
+    for (DWORD paused = 0; paused < settings.retryPauseMs && IsRunning(task); paused += kPauseSliceMs)
+        sleep(settings.retryPauseMs - paused < kPauseSliceMs ? settings.retryPauseMs - paused : kPauseSliceMs);
     return IsRunning(task);
 }
 
@@ -292,22 +297,46 @@ void Finish(CDownloadTask& task)
     InterlockedExchange(&task.progress->done, 1);
     InterlockedExchange(&task.finished, 1);
 }
-}  // namespace
 
-DWORD WINAPI DownloadThreadProc(void* argument)
+// One download from the first request to the closed target.  May throw (no memory):
+// the session, and with it the open file, is gone before the caller sees the exception.
+void RunDownload(CDownloadTask& task)
 {
-    CDownloadTask& task = *static_cast<CDownloadTask*>(argument);
     WriteLog("start Request, agent:%s, url: %s !", task.label.c_str(), task.url.c_str());
     CDownloadSession session(task);
     if (!ParseHttpUrl(task.url, session.url)) {
         session.progress.errorText = WriteLog("parse httpurl failed, url=%s", task.url.c_str()).str();
-        Finish(task);
-        return 0;
+        return;
     }
     const int status = Download(session);
     SettleOutcome(session, status);
     WriteLog("Request complete!");
     session.file.Close();  // before done: the waiting step may rename or read the file at once
+}
+
+// A download that ended by an exception has failed.  Without memory even for the
+// message, a text short enough to be stored without allocating says so.
+void RecordAbort(CDownloadTask& task, const char* reason) noexcept
+{
+    try {
+        task.progress->errorText = WriteLog("download aborted: %s, url: %s", reason, task.url.c_str()).str();
+    } catch (...) {
+        task.progress->errorText = "out of memory";
+    }
+}
+}  // namespace
+
+DWORD WINAPI DownloadThreadProc(void* argument)
+{
+    CDownloadTask& task = *static_cast<CDownloadTask*>(argument);
+    // Nothing may leave the thread: an escaping exception would end the process.
+    try {
+        RunDownload(task);
+    } catch (const std::exception& failure) {
+        RecordAbort(task, failure.what());
+    } catch (...) {
+        RecordAbort(task, "unknown exception");
+    }
     Finish(task);
     return 0;
 }

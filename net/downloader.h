@@ -43,9 +43,10 @@ struct CDownloadTask {
 };
 
 // Timings and seams of the downloader.  The defaults are what ships; tests
-// shorten the pause and the retries and can make thread creation fail.
+// shorten the pause and the retries, can make thread creation fail and can see the pause.
 struct CDownloadSettings {
     using StartThreadFunction = HANDLE (*)(LPTHREAD_START_ROUTINE entry, void* argument);
+    using SleepFunction = void (*)(DWORD milliseconds);
 
     static constexpr DWORD kRetryPauseMs = 2000;
     static constexpr int kMaxRetries = 30;
@@ -53,6 +54,7 @@ struct CDownloadSettings {
     DWORD retryPauseMs = kRetryPauseMs;
     int maxRetries = kMaxRetries;
     StartThreadFunction startThread = nullptr;  // null: CreateThread
+    SleepFunction pauseSlice = nullptr;         // null: Sleep; sleeps one slice of the pause before a retry
 };
 
 // The started downloads of the process.  Tasks are kept until StopAllDownloads,

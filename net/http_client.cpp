@@ -1,6 +1,7 @@
 #include "net/http_client.h"
 
 #include <cstring>
+#include <new>
 #include <vector>
 
 #include "net/request_url.h"
@@ -11,6 +12,10 @@ namespace {
 constexpr char kAgent[] = "Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1; .NET CLR 2.0.50727)";
 constexpr DWORD_PTR kContext = 1;
 constexpr DWORD kChunkSize = 1024;
+// The callers only log or drop a reply; more than this is not read, so that a server that
+// keeps sending cannot hold the UI thread or fill the memory.
+constexpr size_t kMaxReplyBytes = 64 * 1024;
+static_assert(kMaxReplyBytes % kChunkSize == 0, "the last chunk read ends at the cap");
 
 // Sent in this order; a header the request already has is not added twice.
 const char* const kRequestHeaders[] = {
@@ -49,6 +54,16 @@ bool IsReplyTimeOut(DWORD error, DWORD elapsed, DWORD receiveTimeout)
            elapsed >= receiveTimeout - receiveTimeout / 10;
 }
 
+// True when the request's reply began with a status line: WinINet then knows a code of
+// three digits.
+bool HasStatusLine(HINTERNET request)
+{
+    DWORD status = 0;
+    DWORD size = sizeof(status);
+    return HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) &&
+           status >= 100 && status <= 999;
+}
+
 // UTF-8 text (up to its first zero byte) in the thread's ANSI code page.
 std::string Utf8ToAnsi(const std::string& utf8)
 {
@@ -83,14 +98,28 @@ void CHttpClient::Clear()
 int CHttpClient::HttpGet(const char* url, std::string& response)
 {
     response.clear();
-    CRequestUrl parts;
-    if (!ParseRequestUrl(url, parts))
-        return HTTP_GET_FAILED;
-    if (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS)
-        return HTTP_GET_FAILED;
-    const int result = SendGet(parts, response);
+    int result = HTTP_GET_FAILED;
+    try {
+        CRequestUrl parts;
+        if (ParseRequestUrl(url, parts) &&
+            (parts.scheme == INTERNET_SCHEME_HTTP || parts.scheme == INTERNET_SCHEME_HTTPS))
+            result = SendGet(parts, response);
+    } catch (const std::bad_alloc&) {
+        // No memory for the reply: a failed request, not the end of the launcher.
+        response.clear();
+        result = HTTP_GET_FAILED;
+    }
     Clear();
     return result;
+}
+
+// What a request that got no reply counts as: a time-out when the error says so, or
+// when Wine's "connection aborted" came after the receive time-out had run.
+int CHttpClient::ResultOfNoReply(DWORD error, DWORD sentAt)
+{
+    if (IsReplyTimeOut(error, GetTickCount() - sentAt, ReceiveTimeoutOf(m_pConnection.get())))
+        return HTTP_GET_TIMEOUT;
+    return ResultOfError(error);
 }
 
 int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
@@ -119,12 +148,12 @@ int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
     for (const char* header : kRequestHeaders)
         HttpAddRequestHeadersA(m_pFile.get(), header, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
     const DWORD sentAt = GetTickCount();
-    if (!HttpSendRequestA(m_pFile.get(), nullptr, 0, nullptr, 0)) {
-        const DWORD error = GetLastError();
-        if (IsReplyTimeOut(error, GetTickCount() - sentAt, ReceiveTimeoutOf(m_pConnection.get())))
-            return HTTP_GET_TIMEOUT;
-        return ResultOfError(error);
-    }
+    if (!HttpSendRequestA(m_pFile.get(), nullptr, 0, nullptr, 0))
+        return ResultOfNoReply(GetLastError(), sentAt);
+    // Wine's stack can let the send succeed when the server reset the connection before
+    // answering; only a status line proves that a reply came.
+    if (!HasStatusLine(m_pFile.get()))
+        return ResultOfNoReply(ERROR_INTERNET_CONNECTION_ABORTED, sentAt);
 
     std::string body;
     if (!ReadBody(body))
@@ -133,19 +162,22 @@ int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
     return HTTP_GET_OK;
 }
 
-// Reads the body in chunks of up to 1024 bytes.  Each chunk is taken as zero-terminated
-// text: bytes behind a zero byte in a chunk are dropped, later chunks still count.
+// Reads the body in chunks of up to 1024 bytes, and no more than kMaxReplyBytes in all.
+// Each chunk is taken as zero-terminated text: bytes behind a zero byte in a chunk are
+// dropped, later chunks still count.
 bool CHttpClient::ReadBody(std::string& body)
 {
     char chunk[kChunkSize + 1] = {};
-    for (;;) {
+    for (size_t total = 0; total < kMaxReplyBytes;) {
         DWORD read = 0;
         if (!InternetReadFile(m_pFile.get(), chunk, kChunkSize, &read))
             return false;
         if (read == 0)
             return true;
+        total += read;
         chunk[read] = '\0';
         body += chunk;
         std::memset(chunk, 0, sizeof(chunk));
     }
+    return true;
 }

@@ -28,8 +28,9 @@ public:
     // Closes the running request and its connection; the session stays open.
     void Clear();
 
-    // GETs url and puts the reply's body, converted from UTF-8 to the ANSI code page,
-    // into response (empty unless the result is HTTP_GET_OK).
+    // GETs url and puts the reply's body (its first 64 KiB), converted from UTF-8 to the
+    // ANSI code page, into response (empty unless the result is HTTP_GET_OK).  Nothing
+    // throws: a reply that cannot be held in memory is HTTP_GET_FAILED.
     int HttpGet(const char* url, std::string& response);
 
     // How long later requests wait for the server's data.  The launcher keeps WinINet's
@@ -38,6 +39,7 @@ public:
 
 private:
     int SendGet(const CRequestUrl& url, std::string& response);
+    int ResultOfNoReply(DWORD error, DWORD sentAt);
     bool ReadBody(std::string& body);
 
     // Handle owners; connection and request exist only inside HttpGet.  Declared in

@@ -11,12 +11,14 @@ constexpr long kHighestPort = 65535;
 // URL of about 9000 characters already overflows it.  Real URLs are far shorter.
 constexpr size_t kLongestUrl = 4096;
 
+// Never destroyed: a download worker still starting while the static objects are
+// destroyed at the exit may parse its URL after they are gone.
 const std::regex& UrlExpression()
 {
     // Groups: 1 scheme, 2 host, 3 port digits, 4 path with query; a fragment is dropped.
-    static const std::regex expression(R"(^(?:(https?):)?(?://([^:/?#]*)(?::(\d+))?)?([^?#]*(?:\?[^#]*)?)(?:#.*)?)",
-                                       std::regex::ECMAScript);
-    return expression;
+    static const std::regex* expression = new std::regex(
+        R"(^(?:(https?):)?(?://([^:/?#]*)(?::(\d+))?)?([^?#]*(?:\?[^#]*)?)(?:#.*)?)", std::regex::ECMAScript);
+    return *expression;
 }
 
 // The decimal port, or -1 when it names no TCP port (the digits may be any number of them).

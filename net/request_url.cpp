@@ -60,13 +60,18 @@ CString EscapeUrlForRequestLine(const char* url)
 {
     std::string out;
     bool inQuery = false;
-    for (const char* p = url; *p; ++p) {
+    for (const char* p = url; *p; p += AfxCharLength(p)) {
         const unsigned char byte = static_cast<unsigned char>(*p);
-        if (CannotStandInRequestLine(byte) || (byte == '%' && !BeginsEscape(p)) ||
-            (inQuery && MustBeEscapedInQuery(*p)))
+        if (AfxCharLength(p) == 2) {
+            // Both bytes: a trail byte can look like "\" or "|", which WinINet would rewrite.
             AppendEscaped(out, byte);
-        else
+            AppendEscaped(out, static_cast<unsigned char>(p[1]));
+        } else if (CannotStandInRequestLine(byte) || (byte == '%' && !BeginsEscape(p)) ||
+                   (inQuery && MustBeEscapedInQuery(*p))) {
+            AppendEscaped(out, byte);
+        } else {
             out += *p;
+        }
         if (*p == '?')
             inQuery = true;
     }

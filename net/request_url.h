@@ -16,10 +16,11 @@ struct CRequestUrl {
 };
 
 // Percent-encodes what cannot stand in a request line, anywhere in the URL: blanks,
-// control bytes, DEL and bytes of 0x80 and above (code page 936 text), and a "%" that
-// does not begin an escape.  In the query (from the first "?") the characters that a
-// URL may not hold, and "#", are encoded too, so that the server gets the query's text
-// back whole by decoding it.  Existing escapes and every other character stay as written.
+// control bytes, DEL, both bytes of each double-byte character (code page 936 text)
+// and any other byte of 0x80 and above, and a "%" that does not begin an escape.  In
+// the query (from the first "?") the characters that a URL may not hold, and "#", are
+// encoded too, so that the server gets the query's text back whole by decoding it.
+// Existing escapes and every other character stay as written.
 CString EscapeUrlForRequestLine(const char* url);
 
 // Escapes the URL as above, canonicalises it the way a browser does (unsafe characters

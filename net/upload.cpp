@@ -4,8 +4,10 @@
 
 #include <wininet.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 #include "afx/afxfile.h"
 #include "afx/afxwin.h"
@@ -16,6 +18,9 @@ const char kUploadBoundary[] = "----moby-is-overweight-moby-is-overage----";
 
 namespace {
 constexpr DWORD kTransferBufferSize = 1024 * 1024;
+// The caller only logs the reply; more than this is not read, so that a server that keeps
+// sending cannot hold the UI thread or fill the memory.
+constexpr DWORD kMaxReplyBytes = 64 * 1024;
 constexpr DWORD_PTR kContext = 1;
 
 struct FreeDeleter {
@@ -59,25 +64,26 @@ bool SendFileBytes(HINTERNET request, const UploadBody& body, char* buffer)
     return true;
 }
 
-// Appends the reply in the portions WinINet has ready, each up to a zero byte.
-// They are read through the transfer buffer, so no further memory is needed.
+// Appends the reply in the portions WinINet has ready, each up to a zero byte, and
+// stops after kMaxReplyBytes.  They are read through the transfer buffer.
 bool ReadReply(HINTERNET request, char* buffer, CString& response)
 {
-    for (;;) {
+    for (DWORD total = 0; total < kMaxReplyBytes;) {
         DWORD available = 0;
         if (!InternetQueryDataAvailable(request, &available, 0, 0))
             return false;
         if (available == 0)
             return true;
-        const DWORD wanted = available < kTransferBufferSize ? available : kTransferBufferSize - 1;
         DWORD read = 0;
-        if (!InternetReadFile(request, buffer, wanted, &read))
+        if (!InternetReadFile(request, buffer, std::min(available, kMaxReplyBytes - total), &read))
             return false;
         if (read == 0)
             return true;
+        total += read;
         buffer[read] = '\0';
         response += buffer;
     }
+    return true;
 }
 
 int SendUpload(HINTERNET session, const CRequestUrl& url, const UploadBody& body, char* buffer, CString& response)
@@ -114,6 +120,37 @@ CString AgentName()
     CWinApp* app = AfxGetApp();
     return app ? app->m_pszAppName : CString();
 }
+
+// UploadFile past its input checks: splits the URL, opens what the upload needs and sends.
+int PrepareAndSend(const CString& url, const CString& localPath, const CString& remoteName, CString& response)
+{
+    CRequestUrl parts;
+    if (!ParseRequestUrl(url, parts))
+        return UPLOAD_BAD_URL;
+    CInternetHandle session(InternetOpenA(AgentName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!session)
+        return UPLOAD_TRANSFER_FAILED;
+    response.Empty();
+
+    CFile file;
+    if (!file.Open(localPath, CFile::modeRead | CFile::shareDenyWrite))
+        return UPLOAD_FILE_UNREADABLE;
+    UploadBody body;
+    body.head = MakePreFileData(kUploadBoundary, remoteName);
+    body.tail = MakePostFileData(kUploadBoundary);
+    body.file = &file;
+    body.fileLength = file.GetLength();
+    // The length is announced in 32 bits; a body that does not fit cannot be sent honestly.
+    const ULONGLONG total = body.fileLength + body.head.GetLength() + body.tail.GetLength();
+    if (total > MAXDWORD)
+        return UPLOAD_TRANSFER_FAILED;
+    body.total = static_cast<DWORD>(total);
+
+    TransferBuffer buffer(static_cast<char*>(std::malloc(kTransferBufferSize)));
+    if (!buffer)
+        return UPLOAD_NO_BUFFER;
+    return SendUpload(session.get(), parts, body, buffer.get(), response);
+}
 }  // namespace
 
 CString MakeRequestHeaders(const char* boundary)
@@ -149,30 +186,11 @@ int UploadFile(const CString& url, const CString& localPath, const CString& remo
 {
     if (url.IsEmpty() || localPath.IsEmpty())
         return UPLOAD_NO_INPUT;
-    CRequestUrl parts;
-    if (!ParseRequestUrl(url, parts))
-        return UPLOAD_BAD_URL;
-    CInternetHandle session(InternetOpenA(AgentName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!session)
+    try {
+        return PrepareAndSend(url, localPath, remoteName, response);
+    } catch (const std::bad_alloc&) {
+        // No memory for a piece of the request or the reply: the handles are closed on the
+        // way out, and the call fails like any other transfer.
         return UPLOAD_TRANSFER_FAILED;
-    response.Empty();
-
-    CFile file;
-    if (!file.Open(localPath, CFile::modeRead | CFile::shareDenyWrite))
-        return UPLOAD_FILE_UNREADABLE;
-    UploadBody body;
-    body.head = MakePreFileData(kUploadBoundary, remoteName);
-    body.tail = MakePostFileData(kUploadBoundary);
-    body.file = &file;
-    body.fileLength = file.GetLength();
-    // The length is announced in 32 bits; a body that does not fit cannot be sent honestly.
-    const ULONGLONG total = body.fileLength + body.head.GetLength() + body.tail.GetLength();
-    if (total > MAXDWORD)
-        return UPLOAD_TRANSFER_FAILED;
-    body.total = static_cast<DWORD>(total);
-
-    TransferBuffer buffer(static_cast<char*>(std::malloc(kTransferBufferSize)));
-    if (!buffer)
-        return UPLOAD_NO_BUFFER;
-    return SendUpload(session.get(), parts, body, buffer.get(), response);
+    }
 }

@@ -26,6 +26,7 @@ CString MakePreFileData(const char* boundary, const char* remoteName);
 CString MakePostFileData(const char* boundary);
 
 // POSTs the file at localPath to url as remoteName, streaming it in chunks of 1 MiB,
-// and puts the reply's bytes (up to a zero byte) into response.  An https url is sent
-// over TLS.  Other writers of the file are refused while it is sent.
+// and puts the reply's first 64 KiB (each portion up to a zero byte) into response.  An
+// https url is sent over TLS.  Other writers of the file are refused while it is sent.
+// Nothing throws: running out of memory is UPLOAD_TRANSFER_FAILED.
 int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response);

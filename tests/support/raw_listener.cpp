@@ -1,27 +1,25 @@
 #include "tests/support/raw_listener.h"
 
-#include <ws2tcpip.h>
-
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 namespace vt {
 
 namespace {
-constexpr int kReceiveTimeoutMs = 5000;
-
+// Winsock stays started for the rest of the test process.
 SOCKET ListenOnFreePort(int& port)
 {
-    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    if (s == INVALID_SOCKET)
-        return s;
+    static const bool started = [] {
+        WSADATA data;
+        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }();
+    SOCKET s = started ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = 0;
     int length = sizeof(address);
-    if (bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 || listen(s, 8) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        listen(s, 8) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         closesocket(s);
         return INVALID_SOCKET;
     }
@@ -29,44 +27,42 @@ SOCKET ListenOnFreePort(int& port)
     return s;
 }
 
-// Length announced in an HTTP head, 0 when there is none.
-size_t ContentLength(const std::string& head)
+// True once the head and the body it announces (in WinINet's spelling) are all there.
+bool IsComplete(const std::string& bytes)
 {
-    for (size_t start = 0; start < head.size();) {
-        size_t end = head.find("\r\n", start);
-        if (end == std::string::npos)
-            end = head.size();
-        const std::string line = head.substr(start, end - start);
-        if (_strnicmp(line.c_str(), "Content-Length:", 15) == 0)
-            return std::strtoul(line.c_str() + 15, nullptr, 10);
-        start = end + 2;
+    const size_t headEnd = bytes.find("\r\n\r\n");
+    const size_t length = bytes.find("\r\nContent-Length: ");
+    const size_t announced = length < headEnd ? std::strtoul(bytes.c_str() + length + 18, nullptr, 10) : 0;
+    return headEnd != std::string::npos && bytes.size() >= headEnd + 4 + announced;
+}
+
+// Sends in pieces of 64 KiB, each once the socket takes it within 5 s, so that a client
+// that stops reading ends the reply.  (Under Wine a large blocking send to a client that
+// has reset the connection can wait for ever.)
+void SendReply(SOCKET client, const std::string& reply)
+{
+    for (size_t sent = 0; sent < reply.size();) {
+        fd_set writable;
+        FD_ZERO(&writable);
+        FD_SET(client, &writable);
+        timeval wait{5, 0};
+        const int piece = static_cast<int>(std::min<size_t>(reply.size() - sent, 65536));
+        const int count = select(0, nullptr, &writable, nullptr, &wait) > 0 ? send(client, &reply[sent], piece, 0) : -1;
+        if (count <= 0)
+            return;
+        sent += static_cast<size_t>(count);
     }
-    return 0;
 }
 }  // namespace
-
-RawListener::RawListener()
-{
-    WSADATA data;
-    m_started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
-}
-
-RawListener::~RawListener()
-{
-    Stop();
-    if (m_started)
-        WSACleanup();
-}
 
 bool RawListener::Start(Mode mode, const std::string& reply)
 {
     m_mode = mode;
     m_reply = reply;
     m_listener = ListenOnFreePort(m_port);
-    if (m_listener == INVALID_SOCKET)
-        return false;
-    m_thread = std::thread([this] { Serve(); });
-    return true;
+    if (m_listener != INVALID_SOCKET)
+        m_thread = std::thread([this] { Serve(); });
+    return m_listener != INVALID_SOCKET;
 }
 
 void RawListener::Stop()
@@ -77,8 +73,7 @@ void RawListener::Stop()
     for (SOCKET held : m_held)
         closesocket(held);
     m_held.clear();
-    if (m_listener != INVALID_SOCKET)
-        closesocket(m_listener);
+    closesocket(m_listener);
     m_listener = INVALID_SOCKET;
 }
 
@@ -93,18 +88,6 @@ std::vector<std::string> RawListener::Received()
     return m_received;
 }
 
-int RawListener::Connections()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return static_cast<int>(m_received.size());
-}
-
-void RawListener::AddBytes(size_t index, const char* data, int count)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_received[index].append(data, static_cast<size_t>(count));
-}
-
 void RawListener::Serve()
 {
     while (!m_stop) {
@@ -112,74 +95,58 @@ void RawListener::Serve()
         FD_ZERO(&readable);
         FD_SET(m_listener, &readable);
         timeval wait{0, 50 * 1000};
-        if (select(0, &readable, nullptr, nullptr, &wait) <= 0)
-            continue;
-        SOCKET client = accept(m_listener, nullptr, nullptr);
+        SOCKET client =
+            select(0, &readable, nullptr, nullptr, &wait) > 0 ? accept(m_listener, nullptr, nullptr) : INVALID_SOCKET;
         if (client == INVALID_SOCKET)
             continue;
-        size_t index = 0;
+        std::string request;
+        const bool complete = ReadRequest(client, request);
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            index = m_received.size();
-            m_received.emplace_back();
+            m_received.push_back(request);
         }
-        if (m_mode == Mode::Silent) {
-            m_held.push_back(client);
-            continue;
-        }
-        const bool complete = ReadRequest(client, index);
         if (m_mode == Mode::Reset) {
             linger reset{1, 0};
             setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
-            closesocket(client);
-            continue;
+        } else if (complete) {
+            SendReply(client, m_reply);
         }
-        if (complete)
-            send(client, m_reply.data(), static_cast<int>(m_reply.size()), 0);
-        if (m_mode == Mode::Stall) {
+        if (m_mode == Mode::Stall)
             m_held.push_back(client);
-            continue;
-        }
-        shutdown(client, SD_SEND);
-        closesocket(client);
+        else
+            closesocket(client);
     }
 }
 
-// Reads the head and the announced body; false when the peer stopped before, or when
-// the first byte cannot begin an HTTP request (a TLS hello).
-bool RawListener::ReadRequest(SOCKET client, size_t index)
+// False when the peer stopped early, or when the first byte cannot begin an HTTP
+// request (a TLS hello).
+bool RawListener::ReadRequest(SOCKET client, std::string& bytes)
 {
-    DWORD timeout = kReceiveTimeoutMs;
+    DWORD timeout = 5000;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
-    std::string bytes;
-    size_t headEnd = std::string::npos;
     char buffer[65536];
-    while (!m_stop) {
-        if (headEnd != std::string::npos && bytes.size() >= headEnd + 4 + ContentLength(bytes.substr(0, headEnd)))
-            break;
+    while (!m_stop && !IsComplete(bytes)) {
         const int count = recv(client, buffer, sizeof(buffer), 0);
         if (count <= 0)
             return false;
-        AddBytes(index, buffer, count);
         bytes.append(buffer, static_cast<size_t>(count));
-        if (!(bytes[0] >= 'A' && bytes[0] <= 'Z'))
+        if (bytes[0] < 'A' || bytes[0] > 'Z')
             return false;
-        if (headEnd == std::string::npos)
-            headEnd = bytes.find("\r\n\r\n");
     }
     return !m_stop;
 }
 
+RawRequest::RawRequest(const std::string& bytes)
+{
+    const size_t end = bytes.find("\r\n\r\n");
+    head = bytes.substr(0, end == std::string::npos ? end : end + 2);
+    body = end == std::string::npos ? std::string() : bytes.substr(end + 4);
+}
+
 int UnusedPort()
 {
-    WSADATA data;
-    const bool started = WSAStartup(MAKEWORD(2, 2), &data) == 0;
     int port = -1;
-    SOCKET s = ListenOnFreePort(port);
-    if (s != INVALID_SOCKET)
-        closesocket(s);
-    if (started)
-        WSACleanup();
+    closesocket(ListenOnFreePort(port));
     return port;
 }
 

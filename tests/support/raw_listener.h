@@ -1,6 +1,6 @@
 // A bare TCP listener on 127.0.0.1 for what an HTTP server library hides from its
-// handlers: the request's bytes exactly as they came (header order, TLS hellos),
-// and a peer that accepts a connection but never answers.
+// handlers: the request's bytes exactly as they came (header order, TLS hellos), and
+// peers that stall or reset the connection.
 #pragma once
 
 #include <winsock2.h>
@@ -15,31 +15,20 @@ namespace vt {
 
 class RawListener {
 public:
-    enum class Mode {
-        Reply,   // read one request (head and Content-Length body), send the reply, close
-        Silent,  // accept and keep the connection open without a word until Stop
-        Stall,   // read one request, send the reply, then keep the connection open until Stop
-        Reset,   // read one request and reset the connection without a reply
-    };
+    // What happens on each connection once one request (head and announced body) is read:
+    // send the reply and close; send it and hold the connection until Stop; reset it.
+    enum class Mode { Reply, Stall, Reset };
 
-    RawListener();
-    ~RawListener();
-    RawListener(const RawListener&) = delete;
-    RawListener& operator=(const RawListener&) = delete;
-
+    ~RawListener() { Stop(); }
     bool Start(Mode mode, const std::string& reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
     void Stop();
-    int port() const { return m_port; }
     std::string Url(const std::string& path, const std::string& scheme = "http") const;
-
-    // Bytes received on each accepted connection so far, in order of acceptance.
+    // The bytes read from each connection so far, in order of acceptance.
     std::vector<std::string> Received();
-    int Connections();
 
 private:
     void Serve();
-    bool ReadRequest(SOCKET client, size_t index);
-    void AddBytes(size_t index, const char* data, int count);
+    bool ReadRequest(SOCKET client, std::string& bytes);
 
     Mode m_mode = Mode::Reply;
     std::string m_reply;
@@ -50,7 +39,13 @@ private:
     std::mutex m_mutex;
     std::vector<std::string> m_received;
     std::vector<SOCKET> m_held;
-    bool m_started = false;
+};
+
+// Request bytes split at the empty line: head (request line and headers, each ending
+// with CR LF) and body.
+struct RawRequest {
+    explicit RawRequest(const std::string& bytes);
+    std::string head, body;
 };
 
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
