@@ -36,7 +36,8 @@ BOOL CFile::Open(const char* fileName, UINT openFlags)
     DWORD disposition = OPEN_EXISTING;
     if (openFlags & modeCreate)
         disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    m_hFile = CreateFileA(fileName, access, ShareFlags(openFlags), nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    m_hFile =
+        CreateFileA(fileName, access, ShareFlags(openFlags), nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     m_lastError = IsOpen() ? 0 : GetLastError();
     return IsOpen();
 }

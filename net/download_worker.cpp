@@ -121,8 +121,8 @@ bool StoreChunk(CDownloadSession& session, const char* data, size_t length)
             return false;
         }
     } else if (!progress.buffer.Append(data, static_cast<int>(length))) {
-        const CString message = WriteLog("Download buffer full: %d bytes held, %d more refused",
-                                         progress.buffer.size, static_cast<int>(length));
+        const CString message = WriteLog("Download buffer full: %d bytes held, %d more refused", progress.buffer.size,
+                                         static_cast<int>(length));
         progress.errorText = message.str();
         session.stopRetrying = true;  // memory does not come back by asking again
         return false;
