@@ -21,9 +21,9 @@ CVorlanClientApp::CVorlanClientApp()
 
 CVorlanClientApp::~CVorlanClientApp() = default;
 
-// The application object is the first static object made, so its destructor runs
-// after the others are gone; a worker it stopped only then could still use them.
-// The destructor's stop stays as the guard for exits that skip this.
+// The application object is destroyed among the other static objects, in an order
+// that nothing fixes across files; a worker stopped only then could still use one
+// that is already gone.  The destructor's stop stays as the guard for exits that skip this.
 int CVorlanClientApp::ExitInstance()
 {
     downloader.StopAllDownloads();

@@ -11,7 +11,6 @@
 #include "net/downloader.h"
 
 class CRedirectProbe;
-class CDownloadProgress;
 
 class CVorlanClientApp : public CWinApp {
 public:
