@@ -65,7 +65,6 @@ public:
 
     // One line without its line end; FALSE at the end of the file.
     BOOL ReadString(CString& line);
-    BOOL WriteString(const char* text);
 
 private:
     FILE* m_stream = nullptr;

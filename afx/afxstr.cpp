@@ -36,16 +36,6 @@ void CString::Format(const char* format, ...)
     va_end(args);
 }
 
-void CString::AppendFormat(const char* format, ...)
-{
-    CString more;
-    va_list args;
-    va_start(args, format);
-    more.FormatV(format, args);
-    va_end(args);
-    m_text += more.m_text;
-}
-
 int CString::Find(char ch, int start) const
 {
     const char buf[2] = {ch, '\0'};
@@ -99,91 +89,3 @@ CString CString::Mid(int first, int count) const
     return CString(m_text.substr(static_cast<size_t>(first), static_cast<size_t>(count)));
 }
 
-CString CString::Right(int count) const
-{
-    if (count <= 0)
-        return CString();
-    if (count >= GetLength())
-        return *this;
-    return CString(m_text.substr(m_text.size() - static_cast<size_t>(count)));
-}
-
-int CString::Replace(const char* oldText, const char* newText)
-{
-    if (!oldText || !*oldText)
-        return 0;
-    const std::string replacement = newText ? newText : "";
-    const size_t oldLength = std::strlen(oldText);
-    std::string result;
-    int replaced = 0;
-    const char* text = m_text.c_str();
-    int pos = 0;
-    while (pos < GetLength()) {
-        if (m_text.compare(pos, oldLength, oldText) == 0) {
-            result += replacement;
-            pos += static_cast<int>(oldLength);
-            ++replaced;
-            continue;
-        }
-        int step = AfxCharLength(text + pos);
-        result.append(text + pos, static_cast<size_t>(step));
-        pos += step;
-    }
-    m_text.swap(result);
-    return replaced;
-}
-
-int CString::Replace(char oldCh, char newCh)
-{
-    const char oldBuf[2] = {oldCh, '\0'};
-    const char newBuf[2] = {newCh, '\0'};
-    return Replace(oldBuf, newBuf);
-}
-
-static bool IsBlank(char ch)
-{
-    return ch == ' ' || ch == '\t' || ch == '\r' || ch == '\n' || ch == '\v' || ch == '\f';
-}
-
-CString& CString::TrimLeft()
-{
-    size_t first = 0;
-    while (first < m_text.size() && IsBlank(m_text[first]))
-        ++first;
-    m_text.erase(0, first);
-    return *this;
-}
-
-CString& CString::TrimRight()
-{
-    size_t end = m_text.size();
-    while (end > 0 && IsBlank(m_text[end - 1]))
-        --end;
-    m_text.resize(end);
-    return *this;
-}
-
-CString& CString::Trim()
-{
-    TrimRight();
-    return TrimLeft();
-}
-
-int CString::CompareNoCase(const char* other) const
-{
-    return lstrcmpiA(m_text.c_str(), other ? other : "");
-}
-
-char* CString::GetBuffer(int minLength)
-{
-    if (minLength > GetLength())
-        m_text.resize(static_cast<size_t>(minLength));
-    return &m_text[0];
-}
-
-void CString::ReleaseBuffer(int newLength)
-{
-    if (newLength < 0)
-        newLength = static_cast<int>(std::strlen(m_text.c_str()));
-    m_text.resize(static_cast<size_t>(newLength));
-}

@@ -12,7 +12,6 @@ public:
     CString(const char* text) : m_text(text ? text : "") {}
     CString(const char* text, int length) : m_text(text ? std::string(text, length) : std::string()) {}
     CString(const std::string& text) : m_text(text) {}
-    CString(char ch, int repeat = 1) : m_text(repeat > 0 ? repeat : 0, ch) {}
 
     int GetLength() const { return static_cast<int>(m_text.size()); }
     bool IsEmpty() const { return m_text.empty(); }
@@ -20,12 +19,10 @@ public:
     const char* GetString() const { return m_text.c_str(); }
     operator const char*() const { return m_text.c_str(); }
     const std::string& str() const { return m_text; }
-    char GetAt(int index) const { return m_text.at(index); }
 
     // printf-style formatting of the program's own formats; the result has no length limit.
     void Format(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
     void FormatV(const char* format, va_list args);
-    void AppendFormat(const char* format, ...) __attribute__((format(gnu_printf, 2, 3)));
 
     // Byte positions, or -1.  Both searches walk the text character by character.
     int Find(char ch, int start = 0) const;
@@ -35,20 +32,6 @@ public:
     CString Left(int count) const;
     CString Mid(int first) const;
     CString Mid(int first, int count) const;
-    CString Right(int count) const;
-
-    int Replace(const char* oldText, const char* newText);
-    int Replace(char oldCh, char newCh);
-    CString& Trim();
-    CString& TrimLeft();
-    CString& TrimRight();
-
-    int Compare(const char* other) const { return m_text.compare(other ? other : ""); }
-    int CompareNoCase(const char* other) const;
-
-    // Direct access for Win32 calls that fill a buffer.
-    char* GetBuffer(int minLength);
-    void ReleaseBuffer(int newLength = -1);
 
     CString& operator=(const char* text)
     {
@@ -87,7 +70,6 @@ public:
     friend bool operator!=(const CString& a, const CString& b) { return !(a == b); }
     friend bool operator!=(const CString& a, const char* b) { return !(a == b); }
     friend bool operator!=(const char* a, const CString& b) { return !(b == a); }
-    friend bool operator<(const CString& a, const CString& b) { return a.m_text < b.m_text; }
 
 private:
     std::string m_text;

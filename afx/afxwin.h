@@ -34,7 +34,6 @@ public:
 };
 
 CWinApp* AfxGetApp();
-HINSTANCE AfxGetInstanceHandle();
 
 // Runs the current application object: InitInstance, then Run or ExitInstance.
 int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow);

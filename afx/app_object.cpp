@@ -59,11 +59,6 @@ CWinApp* AfxGetApp()
     return g_currentApp;
 }
 
-HINSTANCE AfxGetInstanceHandle()
-{
-    return g_currentApp ? g_currentApp->m_hInstance : GetModuleHandleA(nullptr);
-}
-
 int AfxWinMain(HINSTANCE instance, HINSTANCE, LPSTR cmdLine, int cmdShow)
 {
     CWinApp* app = AfxGetApp();

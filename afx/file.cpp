@@ -135,8 +135,3 @@ BOOL CStdioFile::ReadString(CString& line)
     line = text;
     return any;
 }
-
-BOOL CStdioFile::WriteString(const char* text)
-{
-    return m_stream && fputs(text, m_stream) >= 0;
-}

@@ -73,12 +73,6 @@ public:
     int isLogUploaded = 0;
 };
 
-// The application object, as the class library's current application.
-inline CVorlanClientApp* GetVorlanApp()
-{
-    return static_cast<CVorlanClientApp*>(AfxGetApp());
-}
-
 // Copies of the modes for the main window, set before it is created.
 extern int g_bSimpleMode;
 extern int g_bHide;

@@ -7,9 +7,7 @@
 
 #include <windows.h>
 
-#include <cstdlib>
 #include <future>
-#include <new>
 
 #include "afx/afxfile.h"
 #include "app/folders.h"
@@ -18,21 +16,8 @@
 #include "net/byte_buffer.h"
 #include "net/downloader.h"
 #include "net/http_url.h"
+#include "tests/support/allocation_limit.h"
 #include "tests/support/test_support.h"
-
-namespace {
-// While starving, every allocation of the worker's thread fails: a worker meeting the end of memory.
-std::atomic<DWORD> g_workerThread{0};
-std::atomic<bool> g_starving{false};
-}  // namespace
-
-void* operator new(size_t size)
-{
-    void* block = g_starving && GetCurrentThreadId() == g_workerThread ? nullptr : std::malloc(size ? size : 1);
-    if (!block)
-        throw std::bad_alloc();
-    return block;
-}
 
 namespace {
 constexpr DWORD kWaitMs = 60000;
@@ -435,13 +420,7 @@ TEST_F(DownloaderTest, AWorkerThatCannotStartOrThrowsEndsTheDownloadAsFailed)
     EXPECT_EQ("create download thread failed, error code: 8", progress.errorText);
 
     // A worker whose memory runs out once the target is open.
-    CDownloadManager::settings.startThread = [](LPTHREAD_START_ROUTINE entry, void* task) -> HANDLE {
-        DWORD id = 0;
-        HANDLE thread = CreateThread(nullptr, 0, entry, task, CREATE_SUSPENDED, &id);
-        g_workerThread = id;
-        ResumeThread(thread);
-        return thread;
-    };
+    CDownloadManager::settings.startThread = nullptr;
     HANDLE starved = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     server.server().Get("/f", [&](const httplib::Request&, httplib::Response& response) {
         response.set_content_provider(body.size(), "application/octet-stream",
@@ -454,10 +433,10 @@ TEST_F(DownloaderTest, AWorkerThatCannotStartOrThrowsEndsTheDownloadAsFailed)
     const std::string target = dir / "pkg";
     HANDLE worker = Start(server.Url("/f"), target);
     ASSERT_TRUE(WaitUntil([&] { return FileSize(target) == 1; }));
-    g_starving = true;
+    vt::g_starvedThread = GetThreadId(worker);
     SetEvent(starved);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, kWaitMs));
-    g_starving = false;
+    vt::g_starvedThread = 0;
     EXPECT_TRUE(progress.done == 1 && manager->tasks.back()->finished == 1);
     EXPECT_EQ("out of memory", progress.errorText);
     EXPECT_TRUE(DeleteFileA(target.c_str()));  // not left open
