@@ -8,9 +8,16 @@
 #include "app/log.h"
 #include "app/version.h"
 #include "net/http_client.h"
+#include "ui/main_dialog.h"
+#include "ui/redirect_probe.h"
 
 int g_bSimpleMode = 0;
 int g_bHide = 0;
+
+CVorlanClientApp* GetVorlanApp()
+{
+    return static_cast<CVorlanClientApp*>(AfxGetApp());
+}
 
 CVorlanClientApp::CVorlanClientApp()
 {
@@ -78,5 +85,14 @@ BOOL CVorlanClientApp::InitInstance()
     AfxEnableControlContainer();
     qosStartAt = GetLocalTimeSeconds();
     g_pHttpClient = new CHttpClient();
+    redirectProbe = new CRedirectProbe();
+    if (!g_pMainDlg) {
+        auto* dialog = new CVorlanClientDlg(nullptr);
+        // The dialog's creation reads both modes, so they are set before it runs.
+        g_bSimpleMode = simpleMode;
+        g_bHide = hide;
+        g_pMainDlg = dialog;
+    }
+    g_pMainDlg->DoModal();
     return FALSE;
 }

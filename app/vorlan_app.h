@@ -34,6 +34,25 @@ public:
     // Sends the game's output log and this run's log, once per run, when shellcfg.ini allows it.
     void UploadLogs();
 
+    // Every end of a run: removes the tray icon, tells the 2144 lobby, ends the modal loop.
+    void Quit();
+    // Passes a page's login token on to the lobby window given by --winid.
+    void SyncLogin2144(CString token);
+    // Ends the game process that this run started, if any (the main window's destruction).
+    void EndGameProcess();
+
+    // Pipeline steps that the main window and the content dialogs trigger.
+    void CheckPlatformConfig();
+    void QueryMinVersion();
+    void OpenGameWindow(CString szTitle, CString szUrl);
+    void OnDownloadTimer();
+    void CheckUnityOutputLog();
+    void PollUnityCommandFile();
+    // Nonzero when a window of the game was found and brought to the front.
+    int ActivateGameWindow();
+    // Nonzero when the tray may offer its exit.
+    int IsExitAllowed();
+
     CRedirectProbe* redirectProbe = nullptr;
     CString osName;
     CString gameUrl;
@@ -69,9 +88,17 @@ public:
     int launchTime = 0;
     int isUnityOk = 0;
     DWORD unityPid = 0;
+    // The game process as CreateProcessA gave it: watched and ended through this
+    // handle, never through the id alone, which the system may reuse.
+    HANDLE unityProcess = nullptr;
     int canExit = 0;
     int isLogUploaded = 0;
+    // Quit has run: the lobby has been told, the loop is ending.
+    int isQuitting = 0;
 };
+
+// The running application object (null before it is constructed).
+CVorlanClientApp* GetVorlanApp();
 
 // Copies of the modes for the main window, set before it is created.
 extern int g_bSimpleMode;

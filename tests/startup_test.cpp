@@ -24,13 +24,14 @@ public:
     std::vector<std::string> Log(const std::string& name = "log.log") const { return vt::ReadCrLfLines(File(name)); }
     std::vector<std::string> Messages(const std::string& name = "log.log") const { return vt::LogMessages(File(name)); }
 
-    // Runs the launcher to its end, answering no message box; gives the exit code.
+    // Runs the launcher until it ends or shows its window, which then quits; gives
+    // the exit code.  Answers no message box.
     long RunToEnd(const std::string& tail) const
     {
         vt::Process launcher;
         if (!launcher.Start(Exe(), tail, m_path))
             return -2;
-        return launcher.Wait(kTimeoutMs);
+        return launcher.WaitOrQuitAtWindow(kTimeoutMs);
     }
 
     // Runs the launcher, answers the one message box it shows with OK, and gives the
@@ -41,7 +42,7 @@ public:
         if (!launcher.Start(Exe(), tail) || !vt::WaitForMessageBox(launcher.pid(), box, kTimeoutMs))
             return -2;
         vt::PressOk(box);
-        return launcher.Wait(kTimeoutMs);
+        return launcher.WaitOrQuitAtWindow(kTimeoutMs);
     }
 
 private:

@@ -154,6 +154,56 @@ long Process::Wait(DWORD timeoutMs)
     return static_cast<long>(code);
 }
 
+long Process::WaitOrQuitAtWindow(DWORD timeoutMs)
+{
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < timeoutMs) {
+        if (Wait(0) != -1)
+            return Wait(0);
+        if (FindMainWindow(pid())) {
+            PostQuit();
+            return Wait(timeoutMs);
+        }
+        Sleep(50);
+    }
+    return -1;
+}
+
+namespace {
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND>* found;
+};
+
+BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == search->pid)
+        search->found->push_back(window);
+    return TRUE;
+}
+}  // namespace
+
+std::vector<HWND> TopLevelWindows(DWORD pid)
+{
+    std::vector<HWND> windows;
+    WindowSearch search{pid, &windows};
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
+    return windows;
+}
+
+HWND FindMainWindow(DWORD pid)
+{
+    for (HWND window : TopLevelWindows(pid)) {
+        const LONG exStyle = GetWindowLongA(window, GWL_EXSTYLE);
+        if ((exStyle & WS_EX_LAYERED) && (exStyle & WS_EX_APPWINDOW))
+            return window;
+    }
+    return nullptr;
+}
+
 namespace {
 struct BoxSearch {
     DWORD pid;
@@ -180,7 +230,9 @@ BOOL CALLBACK FindBox(HWND window, LPARAM param)
     GetWindowThreadProcessId(window, &owner);
     char className[32] = {};
     GetClassNameA(window, className, sizeof(className));
-    if (owner != search->pid || lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window))
+    // The launcher's own windows are dialogs too, but layered ones.
+    if (owner != search->pid || lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window) ||
+        (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED))
         return TRUE;
     char title[256] = {};
     GetWindowTextA(window, title, sizeof(title));

@@ -48,11 +48,22 @@ public:
     bool Start(const std::string& exe, const std::string& tail, const std::string& workDir = "");
     // The exit code, or -1 when the process has not ended within timeoutMs.
     long Wait(DWORD timeoutMs);
+    // Ends the launcher's run as its own Quit does: a quit message to its UI thread.
+    void PostQuit() const { PostThreadMessageA(m_info.dwThreadId, WM_QUIT, 0, 0); }
+    // Waits until the process ends, or until its main window exists and then ends
+    // the run with PostQuit; the exit code, or -1 after timeoutMs.
+    long WaitOrQuitAtWindow(DWORD timeoutMs);
     DWORD pid() const { return m_info.dwProcessId; }
 
 private:
     PROCESS_INFORMATION m_info{};
 };
+
+// The launcher's main window (layered, with a taskbar button; visible or not) of
+// process pid, or null.
+HWND FindMainWindow(DWORD pid);
+// Windows of process pid on the desktop, visible or not.
+std::vector<HWND> TopLevelWindows(DWORD pid);
 
 struct MessageBoxSeen {
     HWND window = nullptr;

@@ -1,0 +1,32 @@
+// The simple progress window: one gradient bar and one status text at a time over
+// the small picture of simple mode, and a hidden browser that can open the game.
+#pragma once
+
+#include "ui/content_dlg_base.h"
+#include "ui/gradient_progress_ctrl.h"
+#include "ui/static_ex.h"
+
+class CSimpleCtnDlg : public CContentDlgBase {
+public:
+    CSimpleCtnDlg();
+
+    void Start() override;
+    void ShowProgressUI(int showProgress, int showCheckText, int showLoadText, int showStartText) override;
+    void SetProgress(CString text1, CString text2, int percent) override;
+    void ResetPage() override {}
+    void Navigate(CString url) override;
+
+    CGradientProgressCtrl m_progress;
+    CStaticEx m_lblLoad;
+    CStaticEx m_lblCheck;
+    CStaticEx m_lblStart;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    void DoDataExchange() override;
+
+private:
+    void InitProgress();
+    void OnMove();
+};
