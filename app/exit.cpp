@@ -70,10 +70,17 @@ void CVorlanClientApp::EndGameProcess()
 {
     if (!unityPid)
         return;
-    if (unityProcess && TerminateProcess(unityProcess, 0))
+    // Windows refuses to end a process that has already ended (access denied); Wine
+    // reports success, so an ended game is looked for first and reported the same way.
+    DWORD error = ERROR_ACCESS_DENIED;
+    const bool running = unityProcess && WaitForSingleObject(unityProcess, 0) == WAIT_TIMEOUT;
+    if (running && TerminateProcess(unityProcess, 0))
         WriteLog("关闭unity进程成功，进程id：%d", static_cast<int>(unityPid));
-    else
-        WriteLog("关闭unity进程失败，LastError：%d", static_cast<int>(GetLastError()));
+    else {
+        if (running || !unityProcess)
+            error = GetLastError();
+        WriteLog("关闭unity进程失败，LastError：%d", static_cast<int>(error));
+    }
     if (unityProcess)
         CloseHandle(unityProcess);
     unityProcess = nullptr;

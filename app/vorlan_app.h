@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <deque>
 #include <map>
 #include <string>
 
@@ -53,6 +54,32 @@ public:
     // Nonzero when the tray may offer its exit.
     int IsExitAllowed();
 
+    // Download orchestration: one download at a time.  A download asked for while
+    // another runs is held and started once the running one has been dispatched.
+    void StartDownload(CString url, CString savePath, int taskId, CString taskName);
+    // The steps that wait for the five download tasks, by task id 0 to 4.
+    void OnMinVersionDownloaded();
+    void OnGamePackageDownloaded();
+    void OnAutoUpdaterDownloaded();
+    void OnUpdatePackageDownloaded();
+    void OnPlatformConfigDownloaded();
+    // Package check, unpacking, launch and the self-update check that follows without a game.
+    void CheckGamePackage();
+    void UnzipGamePackage(CString zipPath);
+    void OnGameReady();
+    void LaunchGame();
+    void CheckSelfUpdate();
+    // Self-update: fetch the updater after the update package, then hand over to it.
+    void CheckAutoUpdater();
+    void RunAutoUpdater();
+
+    // A failure box has been shown or Quit has run: the run starts nothing new.
+    bool IsRunEnding() const { return isEnding || isQuitting; }
+    // Marks the run as ending, logs "弹出提示：" and shows text in an error box.
+    void ShowFailureBox(const CString& text);
+    // The clock of launch and supervision, in whole seconds.
+    int NowSeconds() const;
+
     CRedirectProbe* redirectProbe = nullptr;
     CString osName;
     CString gameUrl;
@@ -95,10 +122,31 @@ public:
     int isLogUploaded = 0;
     // Quit has run: the lobby has been told, the loop is ending.
     int isQuitting = 0;
+    // A failure box was shown: the run ends with it.
+    int isEnding = 0;
+    // Downloads asked for while another ran, in the order they were asked for.
+    struct HeldDownload {
+        CString url;
+        CString savePath;
+        int taskId;
+        CString taskName;
+    };
+    std::deque<HeldDownload> heldDownloads;
+    // Replaces GetLocalTimeSeconds for NowSeconds when set (tests move the clock).
+    int (*clockSeconds)() = nullptr;
+    // System time (file-time units) of the latest launch: an output log last written
+    // before it was left by an earlier game.
+    ULONGLONG gameLaunchFileTime = 0;
 };
 
 // The running application object (null before it is constructed).
 CVorlanClientApp* GetVorlanApp();
+
+// ".downloading": the name a download has until it is complete.
+extern const CString g_strDownloadingSuffix;
+
+// Nonzero when Direct3D 9 can be loaded from the system folder.
+int IsDirectX9Installed();
 
 // Copies of the modes for the main window, set before it is created.
 extern int g_bSimpleMode;

@@ -16,9 +16,14 @@ void CDownloadProgress::Reset(const std::string& targetPath)
 }
 
 namespace {
+// The HTTP library reads a body into a stack array of CPPHTTPLIB_RECV_BUFSIZ bytes (set
+// by the build, 2 MiB); the rest of the worker needs far less than the 2 MiB more given.
+// Only the pages used are committed.
+constexpr SIZE_T kWorkerStackBytes = CPPHTTPLIB_RECV_BUFSIZ + (2u << 20);
+
 HANDLE StartWorkerThread(LPTHREAD_START_ROUTINE entry, void* argument)
 {
-    return CreateThread(nullptr, 0, entry, argument, 0, nullptr);
+    return CreateThread(nullptr, kWorkerStackBytes, entry, argument, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
 }
 
 // Without a worker nothing would ever set done or finished: the download ends

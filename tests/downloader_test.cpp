@@ -17,6 +17,8 @@
 #include "net/downloader.h"
 #include "net/http_url.h"
 #include "tests/support/allocation_limit.h"
+#include "tests/support/import_hook.h"
+#include "tests/support/raw_listener.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -470,4 +472,64 @@ TEST_F(DownloaderTest, ExitInstanceStopsTheAppsDownloadsAndTheRecordOutlivesTheA
     EXPECT_TRUE(app->downloader.tasks.empty() && record->done == 1);
     EXPECT_TRUE(RunWithin([app] { delete app; }));                         // nothing is left to stop
     EXPECT_EQ(Failed(0, 200, server.Url("/trickle")), record->errorText);  // still readable
+}
+
+namespace {
+// Socket calls on the client's end of a connection to the test server, seen through the
+// executable's imports.
+using RecvFunction = int(WSAAPI*)(SOCKET, char*, int, int);
+using PollFunction = int(WSAAPI*)(WSAPOLLFD*, ULONG, INT);
+RecvFunction g_recv = nullptr;
+PollFunction g_poll = nullptr;
+std::atomic<int> g_serverPort{0}, g_clientReads{0}, g_clientPollsAfterARead{0};
+
+bool IsClientOfTestServer(SOCKET sock)
+{
+    sockaddr_in peer{};
+    int size = sizeof(peer);
+    return getpeername(sock, reinterpret_cast<sockaddr*>(&peer), &size) == 0 && ntohs(peer.sin_port) == g_serverPort;
+}
+int WSAAPI CountingRecv(SOCKET sock, char* bytes, int length, int flags)
+{
+    g_clientReads += IsClientOfTestServer(sock);
+    return g_recv(sock, bytes, length, flags);
+}
+int WSAAPI CountingPoll(WSAPOLLFD* sockets, ULONG count, INT timeout)
+{
+    g_clientPollsAfterARead += g_clientReads > 0 && count > 0 && IsClientOfTestServer(sockets[0].fd);
+    return g_poll(sockets, count, timeout);
+}
+}  // namespace
+
+// Under Wine a poll costs as much as the read it precedes: the body is read without one,
+// and the socket's receive time-out still ends a body that stalls.
+TEST_F(DownloaderTest, TheBodyIsReadWithoutPollingAndAStallStillEnds)
+{
+    server.server().Get("/pieces", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content_provider(body.size(), "application/octet-stream",
+                                      [&](size_t offset, size_t, httplib::DataSink& sink) {
+                                          Sleep(20);  // each piece arrives on its own
+                                          return sink.write(body.data() + offset,
+                                                            std::min(kBreakAt, body.size() - offset));
+                                      });
+    });
+    g_serverPort = server.port();
+    HMODULE winsock = GetModuleHandleA("ws2_32.dll");
+    g_recv = reinterpret_cast<RecvFunction>(reinterpret_cast<void*>(GetProcAddress(winsock, "recv")));
+    g_poll = reinterpret_cast<PollFunction>(reinterpret_cast<void*>(GetProcAddress(winsock, "WSAPoll")));
+    {
+        vt::ImportHook recvHook("ws2_32.dll", "recv", reinterpret_cast<void*>(CountingRecv));
+        vt::ImportHook pollHook("ws2_32.dll", "WSAPoll", reinterpret_cast<void*>(CountingPoll));
+        ASSERT_TRUE(recvHook.installed() && pollHook.installed());
+        ASSERT_TRUE(Fetch(server.Url("/pieces"), dir / "pieces.bin"));
+    }
+    EXPECT_TRUE(progress.errorText.empty() && Contents(dir / "pieces.bin") == body);
+    EXPECT_GE(g_clientReads, 3);
+    EXPECT_EQ(0, g_clientPollsAfterARead);
+
+    vt::RawListener stalling;
+    ASSERT_TRUE(stalling.Start(vt::RawListener::Mode::Stall, "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nabc"));
+    CDownloadManager::settings.maxRetries = 0;
+    ASSERT_TRUE(Fetch(stalling.Url("/slow"), dir / "stalled.bin"));
+    EXPECT_EQ(Failed(1, 200, stalling.Url("/slow")), progress.errorText);
 }

@@ -269,6 +269,19 @@ TEST(MainWindowTest, DestroyingTheWindowEndsOnlyThisRunsGame)
         for (const std::string& m : shell.Messages())
             EXPECT_EQ(m.find("关闭unity进程"), std::string::npos) << m;
 
+        // A game that has already ended cannot be ended: the failure line with the error code.
+        STARTUPINFOA quick{};
+        quick.cb = sizeof(quick);
+        PROCESS_INFORMATION ended{};
+        char exitAtOnce[] = "cmd.exe /c exit 0";
+        ASSERT_TRUE(CreateProcessA(nullptr, exitAtOnce, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &quick, &ended));
+        CloseHandle(ended.hThread);
+        ASSERT_EQ(WaitForSingleObject(ended.hProcess, 10000), WAIT_OBJECT_0);
+        shell.app.unityPid = ended.dwProcessId;
+        shell.app.unityProcess = ended.hProcess;
+        shell.app.EndGameProcess();
+        EXPECT_EQ(shell.Messages().back().rfind("关闭unity进程失败，LastError：", 0), 0u) << shell.Messages().back();
+
         // A stand-in game: the launcher without a platform waits on its refusal box.
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);

@@ -4,6 +4,7 @@
 #include "app/log.h"
 #include "app/vorlan_app.h"
 #include "res/resource.h"
+#include "ui/doc_host_ui_handler.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -24,6 +25,7 @@ CControllersDlg::CControllersDlg() : CContentDlgBase(IDD_CONTROLLERS) {}
 
 void CControllersDlg::DoDataExchange()
 {
+    m_browser.CreateInPlaceOf(this, IDC_BROWSER, this);
     BindControl(IDC_PROGRESS, m_progress);
     BindControl(IDC_LBL_LOAD, m_lblLoad);
     BindControl(IDC_LBL_CHECK, m_lblCheck);
@@ -49,6 +51,9 @@ void CControllersDlg::InitControls()
 
     // The page's browser is hidden until a real document has loaded; it sits at
     // (300, 132), 590 x 480, and shows no dialogs of its own.
+    m_browser.put_Visible(FALSE);
+    m_browser.MoveWindow(300, 132, 590, 480, TRUE);
+    m_browser.put_Silent(TRUE);
 
     InitContentProgressBar(m_progress);
 
@@ -63,6 +68,10 @@ void CControllersDlg::InitControls()
 
 void CControllersDlg::Start()
 {
+    // Once a document has had its handler, the page is under way: later calls do nothing.
+    if (g_pDocHostUIHandler)
+        return;
+    InstallUIHandler();
     ResetPage();
     CVorlanClientApp* app = GetVorlanApp();
     app->ReportQOS(1, app->osName + "_PageReady");
@@ -94,7 +103,10 @@ void CControllersDlg::ResetPage()
 
 void CControllersDlg::Navigate(CString) {}
 
-void CControllersDlg::NavigatePage(const CString&) {}
+void CControllersDlg::NavigatePage(const CString& url)
+{
+    m_browser.Navigate(url);
+}
 
 void CControllersDlg::OnBnClickedClose()
 {

@@ -16,6 +16,7 @@ void CSimpleCtnDlg::DoDataExchange()
     BindControl(IDC_LBL_LOAD, m_lblLoad);
     BindControl(IDC_LBL_CHECK, m_lblCheck);
     BindControl(IDC_LBL_START, m_lblStart);
+    m_browser.CreateInPlaceOf(this, IDC_BROWSER, this);
 }
 
 BOOL CSimpleCtnDlg::OnInitDialog()
@@ -54,6 +55,7 @@ void CSimpleCtnDlg::SetProgress(CString, CString, int percent)
 void CSimpleCtnDlg::Navigate(CString url)
 {
     WriteLog("导航到页面：%s", url.GetString());
+    m_browser.Navigate(url);
 }
 
 void CSimpleCtnDlg::OnMove()

@@ -3,10 +3,11 @@
 #pragma once
 
 #include "ui/content_dlg_base.h"
+#include "ui/explorer.h"
 #include "ui/gradient_progress_ctrl.h"
 #include "ui/static_ex.h"
 
-class CSimpleCtnDlg : public CContentDlgBase {
+class CSimpleCtnDlg : public CContentDlgBase, public CWebBrowserEvents {
 public:
     CSimpleCtnDlg();
 
@@ -20,11 +21,14 @@ public:
     CStaticEx m_lblLoad;
     CStaticEx m_lblCheck;
     CStaticEx m_lblStart;
+    CExplorer1 m_browser;  // hidden: it only follows Navigate
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     void DoDataExchange() override;
+    // A completed navigation to the jump address opens the game.
+    void OnNavigateComplete2(IDispatch* pDisp, VARIANT* URL) override;
 
 private:
     void InitProgress();

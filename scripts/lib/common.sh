@@ -2,7 +2,7 @@
 # display plus one wineserver for the whole run, stopped again on exit.
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
-build="$top/build/mingw"
+build="${VORLAN_BUILD_DIR:-$top/build/mingw}"
 export WINEPREFIX="${WINEPREFIX:-$top/build/wineprefix}"
 
 build_launcher() {

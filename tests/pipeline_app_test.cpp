@@ -1,0 +1,267 @@
+// The pipeline's steps driven in the test process, without the main window: the test
+// plays the download timer, the supervision timers, the clock and the user at a box.
+#include "tests/support/test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "app/config.h"
+#include "app/log.h"
+#include "app/vorlan_app.h"
+#include "tests/support/test_support.h"
+#include "tests/support/test_zip.h"
+
+namespace {
+int g_now = 1000;
+CVorlanClientApp* g_app = nullptr;
+std::atomic<bool> g_asked{false};
+
+// A page asking for the game again while a failure box is open.
+void CALLBACK AskForTheGame(HWND, UINT, UINT_PTR id, DWORD)
+{
+    KillTimer(nullptr, id);
+    g_app->OpenGameWindow("", "qid=1");
+    g_app->QueryMinVersion();
+    g_asked = true;
+}
+
+class PipelineApp : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        CConfig::GetInstance()->SetExeDir(dir.path().c_str());
+        LogInit((dir / "log.log").c_str());
+        CDownloadManager::settings.maxRetries = 0;
+        app.clockSeconds = [] { return g_now; };
+        g_app = &app;
+        Config("pkgName=qxgame");
+        CreateDirectoryA((dir / "qxgame").c_str(), nullptr);
+        CreateDirectoryA((dir / "qxgame\\qxgame_Data").c_str(), nullptr);
+    }
+    void Config(const std::string& line) { CConfig::GetInstance()->ParseLine(line.c_str()); }
+    // Position of the first log message that holds text, or -1.
+    int Find(const std::string& text)
+    {
+        const std::vector<std::string> log = vt::LogMessages(dir / "log.log");
+        for (size_t i = 0; i < log.size(); ++i)
+            if (log[i].find(text) != std::string::npos)
+                return static_cast<int>(i);
+        return -1;
+    }
+    // Runs step, which shows a box, answers it with OK once ready() holds, gives "title|text".
+    std::string AnswerBox(
+        const std::function<void()>& step, const std::function<bool()>& ready = [] { return true; })
+    {
+        vt::MessageBoxSeen box;
+        std::thread answer([&] {
+            for (int i = 0; i < 500 && (box.text.empty() || !ready()); ++i)  // the text comes just after the box
+                vt::WaitForMessageBox(GetCurrentProcessId(), box, 10);
+            vt::PressOk(box);
+        });
+        MSG msg;  // Quit's message to this thread would end the box at once
+        while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        }
+        step();
+        answer.join();
+        return box.title + "|" + box.text;
+    }
+
+    vt::TempDir dir{"pipeapp"};
+    vt::TestServer server;
+    CVorlanClientApp app;
+};
+
+TEST_F(PipelineApp, AHeldDownloadWaitsAndACutShellConfigIsNeverRead)
+{
+    std::atomic<bool> requested{false}, release{false};
+    server.server().Get("/yy.ini", [&](const httplib::Request&, httplib::Response& res) {
+        requested = true;
+        for (int i = 0; i < 1000 && !release; ++i)
+            Sleep(10);
+        res.set_content("pkgName=frompf\r\n", "text/plain");
+    });
+    server.server().Get("/shellcfg.ini", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content_provider(100, "text/plain", [](size_t offset, size_t, httplib::DataSink& sink) {
+            if (offset == 0)
+                sink.write("[game]\r\nminver=1\r\n", 18);  // of the 100 bytes announced
+            return false;
+        });
+    });
+    ASSERT_TRUE(server.Start());
+    Config("pfCfgName=%s.ini");
+    Config("pfURL=" + server.Url("/%s?t=%d"));
+    Config("shellcfgURL=" + server.Url("/shellcfg.ini?t=%u"));
+    vt::WriteFileBytes(dir / "shellcfg.ini", "[game]\r\nminver=7\r\n");
+    vt::WriteFileBytes(dir / "pkg.ver", "7");
+    CreateDirectoryA((dir / "frompf").c_str(), nullptr);
+    vt::WriteFileBytes(dir / "frompf\\frompf.exe", "exe");
+    app.platform = "yy";
+
+    app.CheckPlatformConfig();
+    for (int i = 0; i < 1000 && !requested; ++i)  // the worker has logged its start: no lines collide
+        Sleep(10);
+    app.QueryMinVersion();  // as a page asking for the game would
+    EXPECT_EQ(app.savePath, (dir / "yy.ini.downloading").c_str());
+    release = true;
+    for (int i = 0; i < 2000 && !app.isGameInstalled; ++i) {
+        Sleep(10);
+        app.OnDownloadTimer();
+    }
+    EXPECT_EQ(app.isGameInstalled, 1);
+    EXPECT_EQ(vt::ReadFileBytes(dir / "shellcfg.ini"), "[game]\r\nminver=7\r\n");
+    EXPECT_FALSE(vt::FileExists(dir / "shellcfg.ini.downloading"));
+    const int held = Find("平台配置文件下载中，游戏版本配置文件等它结束后再下载，task=0");
+    EXPECT_GE(held, 0);
+    EXPECT_GT(Find("平台配置下载结束"), held);
+    EXPECT_GT(Find("T:5;queryminerrAGENT:"), Find("平台配置下载结束"));
+    EXPECT_GT(Find("在线获取最低版本为7"), Find("T:5;queryminerrAGENT:"));
+}
+
+// The clock, the process handle and the limits of a launch (the end-to-end runs show the rest).
+TEST_F(PipelineApp, SupervisionOfALaunchedGame)
+{
+    server.server().Post("/upload",
+                         [](const httplib::Request&, httplib::Response& res) { res.set_content("", "text/plain"); });
+    ASSERT_TRUE(server.Start());
+    Config("upload=" + server.Url("/upload"));
+    Config("params=fg:log=none");
+    ASSERT_TRUE(vt::CopyFileTo(vt::ExeDir() + "\\fakegame.exe", dir / "qxgame\\qxgame.exe"));
+    vt::WriteFileBytes(dir / "pkg.ver", "3");
+    vt::WriteFileBytes(dir / "shellcfg.ini", "[shell]\r\nuploadFlag=1\r\n");
+    app.minver = 3;
+    app.OpenGameWindow("", "qid=42");
+    ASSERT_NE(app.unityProcess, nullptr);
+    EXPECT_EQ(app.launchTime, 1000);
+
+    // A log left by an earlier game counts as missing: the upload comes after 3000 s.
+    const std::string outputLog = dir / "qxgame\\qxgame_Data\\output_log.txt";
+    vt::WriteFileBytes(outputLog, "old run\r\n");
+    const FILETIME old = {0, 0x01D00000};
+    HANDLE file = CreateFileA(outputLog.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    SetFileTime(file, nullptr, nullptr, &old);
+    CloseHandle(file);
+    g_now = 4000;
+    app.CheckUnityOutputLog();
+    EXPECT_EQ(app.isLogUploaded, 0);
+    g_now = 4001;
+    app.CheckUnityOutputLog();
+    EXPECT_EQ(app.isLogUploaded, 1);
+    // Simple mode ends the run once the game's process has ended.
+    app.simpleMode = 1;
+    app.PollUnityCommandFile();
+    EXPECT_EQ(app.isQuitting, 0);
+    TerminateProcess(app.unityProcess, 0);
+    WaitForSingleObject(app.unityProcess, 5000);
+    app.PollUnityCommandFile();
+    EXPECT_EQ(app.isQuitting, 1);
+    EXPECT_EQ(app.ActivateGameWindow(), 0);
+
+    // A line too long for CreateProcessA: refused before the call, as a failed start.
+    app.isQuitting = 0;
+    Config("params=" + std::string(40000, 'x'));
+    EXPECT_EQ(AnswerBox([&] { app.LaunchGame(); }),
+              "错误提示|微端可能已损坏，请重新下载安装" + dir.path() + "\\qxgame\\qxgame.exe");
+    EXPECT_GT(Find("T:41;unityerrAGENT:"), Find("游戏命令行过长：400"));
+}
+
+TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
+{
+    ASSERT_TRUE(vt::WriteZip(
+        dir / "qxgame.pkg",
+        {{"qxgame/", ""}, {"qxgame/qxgame.exe", "exe", true}, {"qxgame/data.bin", "damaged", true, true}}));
+    vt::WriteFileBytes(dir / "pkg.ver", "5");
+    app.minver = 5;
+    SetTimer(nullptr, 0, 50, AskForTheGame);
+    EXPECT_EQ(AnswerBox([&] { app.QueryMinVersion(); }, [] { return g_asked.load(); }), "错误提示|游戏包解压失败");
+    EXPECT_FALSE(vt::FileExists(dir / "qxgame.pkg"));
+    EXPECT_FALSE(vt::FileExists(dir / "qxgame\\qxgame.exe"));
+    EXPECT_TRUE(app.gameUrl.IsEmpty());
+    EXPECT_EQ(Find("开始解压zip"), Find("T:20;startunzip") + 1);
+    const std::vector<std::string> log = vt::LogMessages(dir / "log.log");
+    ASSERT_GE(log.size(), 4u);
+    EXPECT_EQ(log[log.size() - 4], "OpenGameWindow, szTitle = , szUrl = qid=1");
+    EXPECT_EQ(log[log.size() - 2], "正在退出，不再打开游戏");
+    EXPECT_EQ(log.back(), "退出进程");
+}
+
+// The self-update check in folders of their own: what it reads, what it refuses, and
+// the hand-over that a game started meanwhile or an earlier hand-over prevents.
+TEST_F(PipelineApp, SelfUpdateDecidesOnceAndNeverHandsOverTwiceOrUnderAGame)
+{
+    app.appVersion = "1.0.0.1";
+    app.cmdLine = "yy --winid=5";
+    int folders = 0;
+    auto useFolder = [&](const std::string& update) {
+        const std::string folder = dir / ("u" + std::to_string(++folders));
+        CreateDirectoryA(folder.c_str(), nullptr);
+        CreateDirectoryA((folder + "\\qxgame").c_str(), nullptr);
+        vt::WriteFileBytes(folder + "\\qxgame\\qxgame.exe", "exe");
+        vt::WriteFileBytes(folder + "\\shellcfg.ini", "[update]\r\n" + update + "\r\n");
+        CConfig::GetInstance()->SetExeDir(folder.c_str());
+        app.isUpdateChecked = 0;
+        return folder;
+    };
+    const struct {
+        const char* update;
+        const char* line;  // "" for none
+    } refused[] = {
+        {"updateFlag=true\r\nmin=2.0.0.0", ""},
+        {"updateFlag=1\r\nmin=1.0.0.1", "推荐版本为: 1.0.0.1, 无须更新"},
+        {"updateFlag=1\r\nmin=2.0.0.0\r\npkgName=", "微端更新包名不可用："},
+        {"updateFlag=1\r\nmin=2.0.0.0\r\npkgName=..\\u.pkg", "微端更新包名不可用：..\\u.pkg"},
+        {"updateFlag=1\r\nmin=2.0.0.0\r\npkgName=u.pkg\r\nlatest=x%d%s", "配置项latest的格式与参数不符，按未配置处理：x%d%s"},
+    };
+    for (const auto& c : refused) {
+        useFolder(c.update);
+        app.CheckSelfUpdate();
+        EXPECT_EQ(app.isUpdateChecked, 1) << c.update;
+        EXPECT_EQ(app.isDownloading + app.isDownloadingUpdatePkg, 0) << c.update;
+        if (*c.line) {
+            EXPECT_GE(Find(c.line), 0) << c.line;
+        }
+    }
+    // Hide mode, a started game or a missing game leave the check for a later call.
+    const std::string folder = useFolder("updateFlag=1\r\nmin=2.0.0.0\r\npkgName=u.pkg");
+    app.hide = 1;
+    app.CheckSelfUpdate();
+    app.hide = 0, app.isGameStarted = 1;
+    app.CheckSelfUpdate();
+    app.isGameStarted = 0;
+    DeleteFileA((folder + "\\qxgame\\qxgame.exe").c_str());
+    app.CheckSelfUpdate();
+    EXPECT_EQ(app.isUpdateChecked, 0);
+
+    // A download that cannot take its name ends the chain: no updater, no box.
+    app.taskName = "微端更新包", app.savePath = (folder + "\\u.pkg.downloading").c_str();
+    app.OnUpdatePackageDownloaded();  // a box here would stop the test at its time-out
+    EXPECT_GE(Find("微端更新包重命名失败，错误码：2，本次不再更新"), 0);
+
+    // Both files present: the box comes at once.  A game started while it is open keeps the launcher.
+    vt::WriteFileBytes(folder + "\\qxgame\\qxgame.exe", "exe");
+    vt::WriteFileBytes(folder + "\\u.pkg", "update");
+    vt::CopyFileTo(vt::ExeDir() + "\\fakeupdater.exe", folder + "\\autoupdate.exe");
+    EXPECT_EQ(AnswerBox([&] { app.CheckSelfUpdate(); }, [&] {
+                  app.isGameStarted = 1;
+                  return true;
+              }),
+              "微端更新|新微端已经更新完毕，重启微端即可体验");
+    EXPECT_GE(Find("游戏已启动，不再拉起自动更新"), 0);
+    EXPECT_FALSE(vt::FileExists(folder + "\\autoupdate_args.txt"));
+
+    // Without a game the updater takes over with the launcher's own command line, once.
+    app.isGameStarted = 0, app.isUpdateChecked = 0;
+    AnswerBox([&] { app.CheckSelfUpdate(); });
+    for (int i = 0; i < 100 && !vt::FileExists(folder + "\\autoupdate_args.txt"); ++i)
+        Sleep(50);
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    EXPECT_EQ(vt::ReadFileBytes(folder + "\\autoupdate_args.txt"), std::string(" yy --winid=5\r\n") + current + "\r\n");
+    EXPECT_GE(Find("自动更新拉起成功"), 0);
+    app.isQuitting = 0, app.isUpdateChecked = 0;
+    app.CheckSelfUpdate();
+    EXPECT_GE(Find("已为推荐版本2.0.0.0拉起过自动更新，微端仍为1.0.0.1，本次不再更新"), 0);
+}
+}  // namespace
