@@ -4,7 +4,7 @@
 
 #include "afx/afxfile.h"
 #include "afx/afxwin.h"
-#include "app/folders.h"
+#include "base/folders.h"
 
 CConfig* g_pConfig = CConfig::GetInstance();
 

@@ -1,6 +1,6 @@
 // The end of a run, the lobby's messages, and the end of the game process.
 #include "app/lobby_message.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/vorlan_app.h"
 #include "ui/main_dialog.h"
 

@@ -1,6 +1,6 @@
 #include "afx/afxfile.h"
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"
 #include "net/upload.h"

@@ -2,7 +2,7 @@
 
 #include "afx/afxfile.h"
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/version.h"
 
 int ReadLocalPkgVersion(CString name)

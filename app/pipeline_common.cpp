@@ -4,7 +4,7 @@
 
 #include "app/config.h"
 #include "app/format_check.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/package_files.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"

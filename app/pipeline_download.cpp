@@ -1,7 +1,7 @@
 // Download orchestration: the one current download, its progress on the content
 // dialog, and the dispatch to the step that waits for it.
 #include "app/download_percent.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/pipeline_common.h"
 #include "app/vorlan_app.h"
 #include "ui/main_dialog.h"

@@ -1,6 +1,6 @@
 // The page's way into the pipeline, and the minimum package version from shellcfg.ini.
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/pipeline_common.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"

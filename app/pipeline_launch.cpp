@@ -4,7 +4,7 @@
 
 #include "app/config.h"
 #include "app/game_command_line.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/pipeline_common.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"

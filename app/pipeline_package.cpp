@@ -2,7 +2,7 @@
 #include <shlwapi.h>
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/package_files.h"
 #include "app/pipeline_common.h"
 #include "app/vorlan_app.h"

@@ -3,7 +3,7 @@
 #include <shlwapi.h>
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/pipeline_common.h"
 #include "app/vorlan_app.h"
 #include "ui/main_dialog.h"

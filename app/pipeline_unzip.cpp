@@ -2,7 +2,7 @@
 #include <shlwapi.h>
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/package_unzip.h"
 #include "app/vorlan_app.h"
 

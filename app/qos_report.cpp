@@ -1,7 +1,7 @@
 #include <string>
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"
 #include "net/http_client.h"

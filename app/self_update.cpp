@@ -4,7 +4,7 @@
 #include "afx/afxfile.h"
 #include "app/command_line.h"
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/package_files.h"
 #include "app/pipeline_common.h"
 #include "app/version.h"

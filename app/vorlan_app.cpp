@@ -5,7 +5,7 @@
 #include "afx/afxfile.h"
 #include "app/command_line.h"
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/version.h"
 #include "net/http_client.h"
 #include "ui/main_dialog.h"

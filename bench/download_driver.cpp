@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <string>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "net/downloader.h"
 
 namespace {

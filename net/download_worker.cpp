@@ -6,8 +6,8 @@
 #include <exception>
 
 #include "afx/afxfile.h"
-#include "app/folders.h"
-#include "app/log.h"
+#include "base/folders.h"
+#include "base/log.h"
 #include "net/download_worker.h"
 #include "net/downloader.h"
 #include "net/http_url.h"

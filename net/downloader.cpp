@@ -1,6 +1,6 @@
 #include "net/downloader.h"
 
-#include "app/log.h"
+#include "base/log.h"
 
 CDownloadSettings CDownloadManager::settings;
 

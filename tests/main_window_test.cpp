@@ -1,13 +1,17 @@
-// The main window and its content dialog as real windows: made in this process the
-// way start-up makes them, and through the real launcher exe.
-#include <gtest/gtest.h>
+// The main window and its content dialog as real windows, made in this process the way
+// start-up makes them and through the real launcher exe; the end of a run and the lobby's
+// WM_COPYDATA messages, received by a real window of the test.
+#include "tests/support/browser_events.h"
 
-#include <windows.h>
+#include <gtest/gtest.h>
 
 #include <commctrl.h>
 
+#include <thread>
+
 #include "app/config.h"
-#include "app/log.h"
+#include "app/lobby_message.h"
+#include "base/log.h"
 #include "app/vorlan_app.h"
 #include "net/http_client.h"
 #include "res/resource.h"
@@ -16,79 +20,15 @@
 #include "ui/main_dialog.h"
 
 namespace {
-// Runs this thread's messages for a while, the way the modal loop does.
-void Pump(DWORD ms)
+// "left,top widthxheight" of a window, or of one of its controls in its client coordinates.
+std::string Box(HWND window, int control = 0)
 {
-    const DWORD start = GetTickCount();
-    do {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) {
-                PostQuitMessage(static_cast<int>(msg.wParam));
-                return;
-            }
-            if (!AfxPreTranslateMessage(&msg)) {
-                TranslateMessage(&msg);
-                DispatchMessageA(&msg);
-            }
-        }
-        Sleep(5);
-    } while (GetTickCount() - start < ms);
-}
-
-bool QuitWasPosted()
-{
-    MSG msg;
-    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
-}
-
-RECT WindowRect(HWND window)
-{
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return rect;
-}
-
-// A control's rectangle in its dialog's client coordinates.
-RECT ControlRect(HWND dialog, int id)
-{
-    RECT rect = WindowRect(GetDlgItem(dialog, id));
-    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
-    return rect;
-}
-
-void ExpectRect(const RECT& rect, int left, int top, int width, int height, const char* what)
-{
-    EXPECT_EQ(rect.left, left) << what;
-    EXPECT_EQ(rect.top, top) << what;
-    EXPECT_EQ(rect.right - rect.left, width) << what;
-    EXPECT_EQ(rect.bottom - rect.top, height) << what;
-}
-
-void ExpectSameRect(HWND a, HWND b)
-{
-    RECT ra = WindowRect(a), rb = WindowRect(b);
-    EXPECT_TRUE(EqualRect(&ra, &rb)) << ra.left << "," << ra.top << " " << ra.right << "," << ra.bottom << " vs "
-                                     << rb.left << "," << rb.top << " " << rb.right << "," << rb.bottom;
-}
-
-// Waits for a popup menu, records its first item's text and chooses that item.
-DWORD WINAPI ChooseFirstMenuItem(void* itemText)
-{
-    for (int i = 0; i < 200; ++i) {
-        HWND menu = FindWindowA("#32768", nullptr);
-        if (menu && IsWindowVisible(menu)) {
-            HMENU items = reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0));
-            char text[32] = {};
-            GetMenuStringA(items, 0, text, sizeof(text), MF_BYPOSITION);
-            *static_cast<std::string*>(itemText) = text;
-            PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
-            PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
-            return 0;
-        }
-        Sleep(25);
-    }
-    return 1;
+    RECT r{};
+    GetWindowRect(control ? GetDlgItem(window, control) : window, &r);
+    if (control)
+        MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&r), 2);
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " " + std::to_string(r.right - r.left) + "x" +
+           std::to_string(r.bottom - r.top);
 }
 
 // The main window made as start-up makes it, with the platform 360 and the modes given.
@@ -111,194 +51,202 @@ public:
     }
     ~ShellWindow() { g_pMainDlg->DestroyWindow(); }
     std::vector<std::string> Messages() const { return vt::LogMessages(dir / "log.log"); }
-    bool Visible(int id) const { return IsWindowVisible(GetDlgItem(content, id)) != 0; }
+    std::string Shown() const
+    {
+        std::string shown;
+        for (auto control :
+             {std::make_pair(IDC_PROGRESS, 'P'), {IDC_LBL_CHECK, 'C'}, {IDC_LBL_LOAD, 'L'}, {IDC_LBL_START, 'S'}})
+            if (IsWindowVisible(GetDlgItem(content, control.first)))
+                shown += control.second;
+        return shown;
+    }
+    // Moves the main window; gives where the window and the content then are.
+    std::string MovedTo(int x, int y)
+    {
+        SetWindowPos(main, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        vt::PumpFor(50);
+        return Box(content) == Box(main) ? Box(main) : Box(main) + " but content " + Box(content);
+    }
 
     vt::TempDir dir{"shell"};
     CVorlanClientApp app;
-    HWND main = nullptr;
-    HWND content = nullptr;
+    HWND main = nullptr, content = nullptr;
 };
+
+// What the test's lobby window received by WM_COPYDATA.
+struct Received {
+    WPARAM from;
+    ULONG_PTR dwData;
+    DWORD cbData;
+    LobbyCopyData record;
+};
+std::vector<Received> g_received;
+
+LRESULT CALLBACK LobbyProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message != WM_COPYDATA)
+        return DefWindowProcA(window, message, wParam, lParam);
+    const auto* data = reinterpret_cast<COPYDATASTRUCT*>(lParam);
+    g_received.push_back({wParam, data->dwData, data->cbData, {}});
+    memcpy(&g_received.back().record, data->lpData, std::min<DWORD>(data->cbData, sizeof(LobbyCopyData)));
+    return TRUE;
+}
 }  // namespace
 
 TEST(MainWindowTest, PremultipliesEveryPixelByItsAlpha)
 {
-    struct Case {
-        BYTE in[4];  // blue, green, red, alpha
-        BYTE out[4];
+    // Two rows of two pixels (blue, green, red, alpha) and a padded pitch: only pixels change.
+    std::vector<BYTE> image = {200, 100, 50,  0,   200, 100, 50, 255, 0xEE, 0xEE, 0xEE, 0xEE,
+                               255, 255, 255, 128, 10,  200, 99, 127, 0xEE, 0xEE, 0xEE, 0xEE};
+    PremultiplyAlpha(image.data(), 2, 2, 12);
+    EXPECT_EQ(image, (std::vector<BYTE>{0,   0,   0,   0,   200, 100, 50, 255, 0xEE, 0xEE, 0xEE, 0xEE,
+                                        128, 128, 128, 128, 4,   99,  49, 127, 0xEE, 0xEE, 0xEE, 0xEE}));
+}
+
+TEST(MainWindowTest, BothModesLayTheContentOverThePicture)
+{
+    const char* checking = "正在检查更新，请稍候...";  // code page 936, as the program reads it
+    const struct {
+        bool simple;
+        int id;
+        const char *box, *text;
+    } controls[] = {
+        {false, IDC_BTN_CLOSE, "924,133 43x43", ""},
+        {false, IDC_BTN_MINIMIZE, "924,178 43x43", ""},
+        {false, IDC_PROGRESS, "176,620 800x6", ""},
+        {false, IDC_LBL_CHECK, "176,600 800x20", checking},
+        {false, IDC_LBL_LOAD, "176,600 800x20", "正在加载游戏，请稍候..."},
+        {true, IDC_PROGRESS, "50,105 345x6", ""},
+        {true, IDC_LBL_START, "62,85 333x20", "正在启动游戏，精彩马上开始..."},
+        {true, IDC_LBL_CHECK, "62,85 333x20", checking},
+        {true, IDC_LBL_LOAD, "62,85 333x20", "正在更新游戏，请勿关闭..."},
     };
-    const Case cases[] = {{{200, 100, 50, 0}, {0, 0, 0, 0}},
-                          {{200, 100, 50, 255}, {200, 100, 50, 255}},
-                          {{255, 255, 255, 128}, {128, 128, 128, 128}},
-                          {{10, 200, 99, 127}, {4, 99, 49, 127}}};
-    // Two rows of two pixels with a padded pitch: every pixel, and only pixels, change.
-    BYTE image[2 * 12] = {};
-    for (int i = 0; i < 4; ++i)
-        memcpy(image + (i / 2) * 12 + (i % 2) * 4, cases[i].in, 4);
-    memset(image + 8, 0xEE, 4);
-    memset(image + 20, 0xEE, 4);
-    PremultiplyAlpha(image, 2, 2, 12);
-    for (int i = 0; i < 4; ++i)
-        EXPECT_EQ(memcmp(image + (i / 2) * 12 + (i % 2) * 4, cases[i].out, 4), 0) << i;
-    EXPECT_EQ(image[8], 0xEE);
-    EXPECT_EQ(image[23], 0xEE);
-}
-
-TEST(MainWindowTest, PageModeLaysTheContentOverThePicture)
-{
-    ShellWindow shell(false, false);
-    ExpectRect(WindowRect(shell.main), WindowRect(shell.main).left, WindowRect(shell.main).top, 1105, 651, "main");
-    EXPECT_TRUE(GetWindowLongA(shell.main, GWL_EXSTYLE) & WS_EX_LAYERED);
-    EXPECT_TRUE(GetWindowLongA(shell.content, GWL_EXSTYLE) & WS_EX_LAYERED);
-    ExpectSameRect(shell.main, shell.content);
-    EXPECT_TRUE(IsWindowVisible(shell.content));
-
-    ExpectRect(ControlRect(shell.content, IDC_BTN_CLOSE), 924, 133, 43, 43, "close");
-    ExpectRect(ControlRect(shell.content, IDC_BTN_MINIMIZE), 924, 178, 43, 43, "minimise");
-    ExpectRect(ControlRect(shell.content, IDC_PROGRESS), 176, 620, 800, 6, "bar");
-    ExpectRect(ControlRect(shell.content, IDC_LBL_CHECK), 176, 600, 800, 20, "checking text");
-    EXPECT_FALSE(shell.Visible(IDC_PROGRESS) || shell.Visible(IDC_LBL_LOAD) || shell.Visible(IDC_LBL_CHECK));
-
-    IContentDlg* content = g_pMainDlg->m_pContent;
-    content->ShowProgressUI(SW_SHOW, SW_HIDE, SW_SHOW, SW_HIDE);
-    EXPECT_TRUE(shell.Visible(IDC_PROGRESS) && shell.Visible(IDC_LBL_LOAD) && !shell.Visible(IDC_LBL_CHECK));
-    content->ShowProgressUI(SW_SHOW, SW_SHOW, SW_HIDE, SW_SHOW);
-    EXPECT_TRUE(shell.Visible(IDC_LBL_CHECK) && !shell.Visible(IDC_LBL_LOAD));
-    UpdateContentProgress("", "", 37);
-    EXPECT_EQ(SendDlgItemMessageA(shell.content, IDC_PROGRESS, PBM_GETPOS, 0, 0), 37);
-
-    // The content follows the window when it moves.
-    SetWindowPos(shell.main, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Pump(50);
-    ExpectSameRect(shell.main, shell.content);
-}
-
-TEST(MainWindowTest, SimpleModeShowsTheSmallWindowWithOneText)
-{
-    ShellWindow shell(true, false);
-    ExpectRect(WindowRect(shell.main), WindowRect(shell.main).left, WindowRect(shell.main).top, 462, 136, "main");
-    ExpectSameRect(shell.main, shell.content);
-    ExpectRect(ControlRect(shell.content, IDC_PROGRESS), 50, 105, 345, 6, "bar");
-    ExpectRect(ControlRect(shell.content, IDC_LBL_START), 62, 85, 333, 20, "starting text");
-    EXPECT_TRUE(shell.Visible(IDC_PROGRESS) && shell.Visible(IDC_LBL_CHECK));
-    EXPECT_FALSE(shell.Visible(IDC_LBL_LOAD) || shell.Visible(IDC_LBL_START));
-    char text[64] = {};
-    GetDlgItemTextA(shell.content, IDC_LBL_CHECK, text, sizeof(text));
-    EXPECT_STREQ(text, "正在检查更新，请稍候...");
-
-    g_pMainDlg->m_pContent->ShowProgressUI(SW_SHOW, SW_HIDE, SW_SHOW, SW_HIDE);
-    EXPECT_TRUE(shell.Visible(IDC_LBL_LOAD) && !shell.Visible(IDC_LBL_CHECK));
-    NavigateContent("http://127.0.0.1:1/simple?a=1");
-    EXPECT_TRUE(vt::Contains(shell.Messages(), "导航到页面：http://127.0.0.1:1/simple?a=1"));
+    for (bool simple : {false, true}) {
+        g_bContentCreated = 0;
+        ShellWindow shell(simple, false);
+        EXPECT_EQ(Box(shell.main), Box(shell.content));  // before the first move too
+        EXPECT_EQ(shell.MovedTo(40, 30), simple ? "40,30 462x136" : "40,30 1105x651");
+        EXPECT_TRUE(GetWindowLongA(shell.main, GWL_EXSTYLE) & GetWindowLongA(shell.content, GWL_EXSTYLE) &
+                    WS_EX_LAYERED);
+        EXPECT_TRUE(IsWindowVisible(shell.content));
+        // The picture: a clear corner, a half-transparent glass header, an opaque body.
+        CImage& picture = g_pMainDlg->m_imgBack;
+        const auto alpha = [&](int x, int y) { return picture.GetBits()[y * picture.GetPitch() + x * 4 + 3]; };
+        const int glass = simple ? alpha(200, 20) : alpha(500, 50), body = simple ? alpha(200, 95) : alpha(600, 300);
+        EXPECT_TRUE(picture.HasAlpha() && alpha(0, 0) == 0 && glass > 60 && glass < 220 && body == 255);
+        for (const auto& c : controls) {
+            char text[64] = {};
+            if (c.simple == simple && c.id != IDC_PROGRESS)
+                GetDlgItemTextA(shell.content, c.id, text, sizeof(text));
+            EXPECT_TRUE(c.simple != simple || (Box(shell.content, c.id) == c.box && text == std::string(c.text)))
+                << c.id << " " << Box(shell.content, c.id);
+        }
+        EXPECT_EQ(shell.Shown(), simple ? "PC" : "");  // bar, texts: check, load, start
+        g_pMainDlg->m_pContent->ShowProgressUI(SW_SHOW, SW_HIDE, SW_SHOW, SW_HIDE);
+        EXPECT_EQ(shell.Shown(), "PL");
+        g_pMainDlg->m_pContent->ShowProgressUI(SW_SHOW, SW_SHOW, SW_HIDE, SW_SHOW);
+        EXPECT_EQ(shell.Shown(), simple ? "PCS" : "PC");
+        UpdateContentProgress("", "", 37);
+        EXPECT_EQ(SendDlgItemMessageA(shell.content, IDC_PROGRESS, PBM_GETPOS, 0, 0), 37);
+        NavigateContent("http://127.0.0.1:1/simple?a=1");  // the page's browser takes no orders
+        EXPECT_EQ(vt::Contains(shell.Messages(), "导航到页面：http://127.0.0.1:1/simple?a=1"), simple);
+    }
 }
 
 TEST(MainWindowTest, HideModeStaysInvisibleUntilTheTrayRestoresIt)
 {
     ShellWindow shell(false, true);
-    ExpectSameRect(shell.main, shell.content);
-    // The modal loop's first showing is refused too.
-    ShowWindow(shell.main, SW_SHOWNORMAL);
-    Pump(50);
+    EXPECT_EQ(Box(shell.main), Box(shell.content));
+    ShowWindow(shell.main, SW_SHOWNORMAL);  // as the modal loop's first showing
+    vt::PumpFor(50);
+    EXPECT_FALSE(IsWindowVisible(shell.main) || IsWindowVisible(shell.content));
+    EXPECT_EQ(SendMessageA(shell.main, WM_TRAY_NOTIFY, 8, WM_LBUTTONDBLCLK), 1);  // another icon's
     EXPECT_FALSE(IsWindowVisible(shell.main));
-    EXPECT_FALSE(IsWindowVisible(shell.content));
-
-    // Another icon's notification changes nothing.
-    EXPECT_EQ(SendMessageA(shell.main, WM_TRAY_NOTIFY, 8, WM_LBUTTONDBLCLK), 1);
-    EXPECT_FALSE(IsWindowVisible(shell.main));
-
     EXPECT_EQ(SendMessageA(shell.main, WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK), 0);
-    EXPECT_TRUE(IsWindowVisible(shell.main));
-    EXPECT_TRUE(IsWindowVisible(shell.content));
+    EXPECT_TRUE(IsWindowVisible(shell.main) && IsWindowVisible(shell.content));
     EXPECT_EQ(g_bHide, 0);
     EXPECT_TRUE(vt::Contains(shell.Messages(), "重置页面：http://127.0.0.1:1/start"));
 }
 
-TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuit)
+TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
 {
     ShellWindow shell(false, false);
-    // Escape and Enter never end the window, not even once the game is installed.
+    // Cancel, the content's close request and its close button: nothing before installation.
+    SendMessageA(shell.main, WM_COMMAND, IDCANCEL, 0);
+    SendMessageA(shell.content, WM_CLOSE, 0, 0);
+    SendMessageA(shell.content, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLOSE, BN_CLICKED), 0);
+    EXPECT_FALSE(vt::QuitWasPosted());
     shell.app.isGameInstalled = 1;
-    for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {
+    for (WPARAM key : {VK_ESCAPE, VK_RETURN}) {  // never, not even once the game is installed
         SetFocus(shell.main);
         PostMessageA(shell.main, WM_KEYDOWN, key, 0);
-        Pump(50);
-        EXPECT_FALSE(QuitWasPosted()) << key;
-        EXPECT_TRUE(IsWindowVisible(shell.main)) << key;
+        vt::PumpFor(50);
+        EXPECT_FALSE(vt::QuitWasPosted()) << key;
     }
-
-    // Cancel, the content's close request and its close button: nothing before installation.
-    shell.app.isGameInstalled = 0;
-    SendMessageA(shell.main, WM_COMMAND, IDCANCEL, 0);
     SendMessageA(shell.content, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(vt::QuitWasPosted());
     SendMessageA(shell.content, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLOSE, BN_CLICKED), 0);
-    EXPECT_FALSE(QuitWasPosted());
-    EXPECT_TRUE(IsWindowVisible(shell.content));
-
-    shell.app.isGameInstalled = 1;
-    SendMessageA(shell.content, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(QuitWasPosted());
-    EXPECT_TRUE(IsWindowVisible(shell.content));
-    SendMessageA(shell.content, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLOSE, BN_CLICKED), 0);
-    EXPECT_TRUE(QuitWasPosted());
+    EXPECT_TRUE(vt::QuitWasPosted());
     SendMessageA(shell.main, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(QuitWasPosted());
-    EXPECT_TRUE(vt::Contains(shell.Messages(), "退出进程"));
-}
+    EXPECT_TRUE(vt::QuitWasPosted());
+    EXPECT_TRUE(IsWindowVisible(shell.main) && IsWindowVisible(shell.content));  // the run's loop ends it
 
-TEST(MainWindowTest, TheTrayMenuOffersExitAsCancel)
-{
-    ShellWindow shell(false, false);
-    shell.app.isGameInstalled = 1;
-    // The menu runs its own loop on this thread: a helper thread finds it and chooses its item.
+    // The tray menu runs its own loop on this thread: a helper finds it and chooses its item.
     std::string itemText;
-    HANDLE chooser = CreateThread(nullptr, 0, ChooseFirstMenuItem, &itemText, 0, nullptr);
+    std::thread chooser([&] {
+        for (int i = 0; i < 200 && itemText.empty(); ++i, Sleep(25)) {
+            HWND menu = FindWindowA("#32768", nullptr);
+            char text[32] = {};
+            if (menu && IsWindowVisible(menu) &&
+                GetMenuStringA(reinterpret_cast<HMENU>(SendMessageA(menu, MN_GETHMENU, 0, 0)), 0, text, sizeof(text),
+                               MF_BYPOSITION) > 0) {
+                itemText = text;
+                PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+                PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+            }
+        }
+    });
     SendMessageA(shell.main, WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
-    Pump(200);
-    WaitForSingleObject(chooser, 10000);
-    CloseHandle(chooser);
+    vt::PumpFor(200);
+    chooser.join();
     EXPECT_EQ(itemText, "退出");
-    EXPECT_TRUE(QuitWasPosted());
+    EXPECT_TRUE(vt::QuitWasPosted());
 }
 
 TEST(MainWindowTest, DestroyingTheWindowEndsOnlyThisRunsGame)
 {
     vt::TempDir spare{"game"};
     vt::CopyFileTo(vt::LauncherExe(), spare / "game.exe");
-    {
-        ShellWindow shell(false, false);
-        shell.app.EndGameProcess();  // no game yet: nothing, not even a line
-        for (const std::string& m : shell.Messages())
-            EXPECT_EQ(m.find("关闭unity进程"), std::string::npos) << m;
-
-        // A game that has already ended cannot be ended: the failure line with the error code.
-        STARTUPINFOA quick{};
-        quick.cb = sizeof(quick);
-        PROCESS_INFORMATION ended{};
-        char exitAtOnce[] = "cmd.exe /c exit 0";
-        ASSERT_TRUE(CreateProcessA(nullptr, exitAtOnce, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &quick, &ended));
-        CloseHandle(ended.hThread);
-        ASSERT_EQ(WaitForSingleObject(ended.hProcess, 10000), WAIT_OBJECT_0);
-        shell.app.unityPid = ended.dwProcessId;
-        shell.app.unityProcess = ended.hProcess;
-        shell.app.EndGameProcess();
-        EXPECT_EQ(shell.Messages().back().rfind("关闭unity进程失败，LastError：", 0), 0u) << shell.Messages().back();
-
-        // A stand-in game: the launcher without a platform waits on its refusal box.
+    ShellWindow shell(false, false);
+    const size_t lines = shell.Messages().size();
+    shell.app.EndGameProcess();  // no game yet: nothing, not even a line
+    EXPECT_EQ(lines, shell.Messages().size());
+    auto start = [&](std::string line, DWORD& pid) {
         STARTUPINFOA startup{};
         startup.cb = sizeof(startup);
-        PROCESS_INFORMATION game{};
-        std::string commandLine = "\"" + (spare / "game.exe") + "\"";
-        ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                                   spare.path().c_str(), &startup, &game));
-        CloseHandle(game.hThread);
-        shell.app.unityPid = game.dwProcessId;
-        HANDLE watcher = nullptr;
-        DuplicateHandle(GetCurrentProcess(), game.hProcess, GetCurrentProcess(), &watcher, SYNCHRONIZE, FALSE, 0);
-        shell.app.unityProcess = game.hProcess;
-        g_pMainDlg->DestroyWindow();
-        EXPECT_EQ(WaitForSingleObject(watcher, 10000), WAIT_OBJECT_0);
-        CloseHandle(watcher);
-        EXPECT_TRUE(vt::Contains(shell.Messages(), "关闭unity进程成功，进程id：" + std::to_string(game.dwProcessId)));
-    }
+        PROCESS_INFORMATION started{};
+        EXPECT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, spare.path().c_str(),
+                                   &startup, &started));
+        CloseHandle(started.hThread);
+        pid = started.dwProcessId;
+        return started.hProcess;
+    };
+    // A game that has already ended cannot be ended: the failure line with the error code.
+    shell.app.unityProcess = start("cmd.exe /c exit 0", shell.app.unityPid);
+    ASSERT_EQ(WaitForSingleObject(shell.app.unityProcess, 10000), WAIT_OBJECT_0);
+    shell.app.EndGameProcess();
+    EXPECT_EQ(shell.Messages().back().rfind("关闭unity进程失败，LastError：", 0), 0u) << shell.Messages().back();
+
+    // A stand-in game (the launcher without a platform waits on its refusal box) ends with the window.
+    shell.app.unityProcess = start("\"" + (spare / "game.exe") + "\"", shell.app.unityPid);
+    HANDLE watcher = nullptr;
+    DuplicateHandle(GetCurrentProcess(), shell.app.unityProcess, GetCurrentProcess(), &watcher, PROCESS_ALL_ACCESS,
+                    FALSE, 0);
+    g_pMainDlg->DestroyWindow();
+    EXPECT_EQ(WaitForSingleObject(watcher, 10000), WAIT_OBJECT_0);
+    TerminateProcess(watcher, 1);  // a game the window failed to end goes too
+    CloseHandle(watcher);
+    EXPECT_TRUE(vt::Contains(shell.Messages(), "关闭unity进程成功，进程id：" + std::to_string(shell.app.unityPid)));
 }
 
 TEST(MainWindowTest, TheRealLauncherShowsItsWindowsOrHidesThem)
@@ -306,34 +254,103 @@ TEST(MainWindowTest, TheRealLauncherShowsItsWindowsOrHidesThem)
     vt::TempDir folder{"exe"};
     vt::CopyFileTo(vt::LauncherExe(), folder / "VorlanClient.exe");
     vt::WriteFileBytes(folder / "qxconfig.ini", "pkgName=qxgame\r\n");
-    struct Case {
-        const char* tail;
-        int width, height;
-        bool visible;
-    };
-    for (const Case& c : {Case{"360", 1105, 651, true}, Case{"simplemode=360", 462, 136, true},
-                          Case{"360 hide", 1105, 651, false}}) {
+    for (const std::string tail : {"simplemode=360", "360 hide"}) {
         vt::Process launcher;
-        ASSERT_TRUE(launcher.Start(folder / "VorlanClient.exe", c.tail, folder.path()));
+        ASSERT_TRUE(launcher.Start(folder / "VorlanClient.exe", tail, folder.path()));
+        auto visibleWindows = [&] {
+            int visible = 0;
+            for (HWND window : vt::TopLevelWindows(launcher.pid()))
+                visible += IsWindowVisible(window) && (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
+            return visible;
+        };
         HWND main = nullptr;
-        for (int i = 0; i < 300 && !main; ++i, Sleep(50))
-            main = vt::FindMainWindow(launcher.pid());
-        ASSERT_NE(main, nullptr) << c.tail;
-        Sleep(300);
-        RECT rect = WindowRect(main);
-        EXPECT_EQ(rect.right - rect.left, c.width) << c.tail;
-        EXPECT_EQ(rect.bottom - rect.top, c.height) << c.tail;
-        EXPECT_EQ(IsWindowVisible(main) != 0, c.visible) << c.tail;
-        int visibleWindows = 0;
-        for (HWND window : vt::TopLevelWindows(launcher.pid()))
-            visibleWindows += IsWindowVisible(window) && (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED);
-        EXPECT_EQ(visibleWindows, c.visible ? 2 : 0) << c.tail;
-        if (!c.visible) {
-            // The tray's double-click brings both back.
+        for (int i = 0; i < 300 && !(main = vt::FindMainWindow(launcher.pid())); ++i)
+            Sleep(50);
+        ASSERT_NE(main, nullptr) << tail;
+        // Both layered windows show, or neither until the tray's double-click brings them back.
+        if (tail == "360 hide") {
+            Sleep(300);
+            EXPECT_EQ(visibleWindows(), 0);
             SendMessageA(main, WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
-            EXPECT_TRUE(IsWindowVisible(main));
         }
+        for (int i = 0; i < 200 && visibleWindows() != 2; ++i)
+            Sleep(50);
+        EXPECT_EQ(visibleWindows(), 2) << tail;
+        EXPECT_EQ(Box(main).substr(Box(main).find(' ') + 1), tail == "360 hide" ? "1105x651" : "462x136");
         launcher.PostQuit();
-        EXPECT_EQ(launcher.Wait(20000), 0) << c.tail;
+        EXPECT_EQ(launcher.Wait(20000), 0) << tail;
     }
+}
+
+TEST(LobbyTest, QuitAndLoginTellOnlyA2144LobbyNamedByItsWindow)
+{
+    HWND lobby = CreateWindowA("STATIC", "lobby", WS_OVERLAPPED, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(lobby, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(LobbyProc));
+    const std::string winid = std::to_string(reinterpret_cast<intptr_t>(lobby)), k511(511, 'k'), k512(512, 'k');
+    const std::wstring none = L"-";  // nothing reaches the lobby
+    const struct {
+        std::string tail;
+        const char* token;  // null: Quit
+        std::wstring sent;  // the record's text
+        std::string line;   // a line the log holds
+    } cases[] = {
+        {"2144 --winid=" + winid, nullptr, L"1", "通知2144游戏大厅游戏退出：" + winid},
+        {"2144qq extra --winid=" + winid, nullptr, L"1", "通知2144游戏大厅游戏退出：" + winid},
+        {"360 --winid=" + winid, nullptr, none, "退出进程"},
+        {"x2144 --winid=" + winid, nullptr, none, "退出进程"},
+        {"2144", nullptr, none, "退出进程"},
+        {"2144 --winid=lobby", nullptr, none, "--winid不是窗口句柄，不通知大厅：lobby"},
+        {"2144 --winid=" + winid, "abc123", L"abc123", "2144 syncLogin, token: abc123, winid: " + winid},
+        {"2144 --winid=" + winid, "中文a", L"\u4e2d\u6587a", "2144 syncLogin, token: 中文a, winid: " + winid},
+        {"2144 --winid=" + winid, "", L"", "2144 syncLogin, token: , winid: " + winid},
+        {"2144 --winid=" + winid, k511.c_str(), std::wstring(511, L'k'),
+         "2144 syncLogin, token: " + k511 + ", winid: " + winid},
+        // No room for the terminating zero.
+        {"2144 --winid=" + winid, k512.c_str(), none, "2144 syncLogin, token too long, not sent: 512 bytes"},
+        {"2144", "tok", none, "2144 syncLogin, token: tok, no winid"},
+        {"2144 --winid=lobby", "tok", none, "--winid不是窗口句柄，不通知大厅：lobby"},
+    };
+    for (const auto& c : cases) {
+        vt::TempDir dir{"lobby"};
+        LogInit((dir / "log.log").c_str());
+        CVorlanClientApp app;
+        app.ParseCommandLine(c.tail.c_str());
+        g_received.clear();
+        const std::string text = c.token ? c.token : "1";
+        c.token ? app.SyncLogin2144(c.token) : app.Quit();
+        EXPECT_TRUE(vt::Contains(vt::LogMessages(dir / "log.log"), c.line)) << c.tail << " " << text;
+        ASSERT_EQ(g_received.size(), c.sent == none ? 0u : 1u) << c.tail << " " << text;
+        if (!c.token) {
+            EXPECT_TRUE(vt::QuitWasPosted());
+            app.Quit();  // a second quit in the run ends the loop again but tells the lobby nothing more
+            EXPECT_TRUE(vt::QuitWasPosted());
+            EXPECT_EQ(g_received.size(), c.sent == none ? 0u : 1u);
+        }
+        if (c.sent == none)
+            continue;
+        const Received& got = g_received[0];
+        EXPECT_TRUE(got.dwData == (c.token ? 2u : 1u) && got.cbData == 1032u && got.from == 0u);  // no main window here
+        LobbyCopyData expected{c.token ? 2 : 1, {}, static_cast<int32_t>(text.size())};
+        c.sent.copy(expected.text, c.sent.size());  // every unit after the text zero
+        EXPECT_EQ(0, memcmp(&expected, &got.record, sizeof(expected))) << std::wstring(got.record.text).size();
+    }
+    DestroyWindow(lobby);
+
+    HWND window = nullptr;
+    EXPECT_TRUE(ParseLobbyWindow("  +42junk", window) && reinterpret_cast<intptr_t>(window) == 42);
+    EXPECT_FALSE(ParseLobbyWindow("", window) || ParseLobbyWindow("-", window));
+}
+
+// A lobby whose thread takes no messages holds the launcher for a bounded time only.
+TEST(LobbyTest, ALobbyThatDoesNotAnswerIsGivenUpOn)
+{
+    HWND lobby = CreateWindowA("STATIC", "hung", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    const std::string winid = std::to_string(reinterpret_cast<intptr_t>(lobby));
+    vt::TempDir dir{"hung"};
+    LogInit((dir / "log.log").c_str());
+    CVorlanClientApp app;
+    app.ParseCommandLine(("2144 --winid=" + winid).c_str());
+    std::thread([&] { app.SyncLogin2144("tok"); }).join();  // this thread, the lobby's, waits meanwhile
+    EXPECT_TRUE(vt::Contains(vt::LogMessages(dir / "log.log"), "大厅窗口没有接收消息：" + winid));
+    DestroyWindow(lobby);
 }

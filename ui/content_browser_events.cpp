@@ -8,7 +8,7 @@
 #include <mshtmhst.h>
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/vorlan_app.h"
 #include "ui/controllers_dlg.h"
 #include "ui/doc_host_ui_handler.h"

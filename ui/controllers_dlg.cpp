@@ -1,7 +1,7 @@
 #include "ui/controllers_dlg.h"
 
 #include "app/config.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/vorlan_app.h"
 #include "res/resource.h"
 #include "ui/doc_host_ui_handler.h"

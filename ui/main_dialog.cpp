@@ -1,7 +1,7 @@
 #include "ui/main_dialog.h"
 
 #include "afx/afxgdi.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/vorlan_app.h"
 #include "res/resource.h"
 #include "ui/content_dlg_base.h"
@@ -10,6 +10,9 @@
 
 CVorlanClientDlg* g_pMainDlg = nullptr;
 int g_bContentCreated = 0;
+
+// The tray record is the full ANSI one of current Windows versions.
+static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA is 508 bytes");
 
 namespace {
 const char kTrayTip[] = "Varomel";

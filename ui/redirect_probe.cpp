@@ -5,7 +5,7 @@
 #include <cctype>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "net/request_url.h"
 
 namespace {

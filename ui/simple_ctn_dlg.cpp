@@ -1,6 +1,6 @@
 #include "ui/simple_ctn_dlg.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "res/resource.h"
 #include "ui/main_dialog.h"
 

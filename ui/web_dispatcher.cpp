@@ -3,7 +3,7 @@
 #include <new>
 
 #include "afx/afxconv.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"
 

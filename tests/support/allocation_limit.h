@@ -1,8 +1,7 @@
-// Plays a process out of memory.  The test binaries that link allocation_limit.cpp get
-// a global operator new that throws std::bad_alloc
-// - on the thread that holds an AllocationLimit, for blocks larger than its limit;
-// - on the thread named by g_starvedThread, for every block (a worker the test did not
-//   start itself and so cannot reach with a thread-local limit).
+// Plays a process out of memory.  The test binaries that link allocation_limit.cpp get a
+// global operator new that throws std::bad_alloc on the thread that holds an
+// AllocationLimit, for blocks larger than its limit, and on the thread named by
+// g_starvedThread (a worker that a thread-local limit cannot reach), for every block.
 #pragma once
 
 #include <atomic>

@@ -77,17 +77,6 @@ void RawListener::Stop()
     m_listener = INVALID_SOCKET;
 }
 
-std::string RawListener::Url(const std::string& path, const std::string& scheme) const
-{
-    return scheme + "://127.0.0.1:" + std::to_string(m_port) + path;
-}
-
-std::vector<std::string> RawListener::Received()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_received;
-}
-
 void RawListener::Serve()
 {
     while (!m_stop) {

@@ -22,9 +22,16 @@ public:
     ~RawListener() { Stop(); }
     bool Start(Mode mode, const std::string& reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
     void Stop();
-    std::string Url(const std::string& path, const std::string& scheme = "http") const;
+    std::string Url(const std::string& path, const std::string& scheme = "http") const
+    {
+        return scheme + "://127.0.0.1:" + std::to_string(m_port) + path;
+    }
     // The bytes read from each connection so far, in order of acceptance.
-    std::vector<std::string> Received();
+    std::vector<std::string> Received()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_received;
+    }
 
 private:
     void Serve();

@@ -11,18 +11,28 @@ namespace vt {
 
 class TestServer {
 public:
-    TestServer() = default;
     ~TestServer() { Stop(); }
-    TestServer(const TestServer&) = delete;
-    TestServer& operator=(const TestServer&) = delete;
-
     httplib::Server& server() { return m_server; }
     // Binds a free port and serves on a thread; false when no port could be bound.
-    bool Start();
-    void Stop();
+    bool Start()
+    {
+        m_port = m_server.bind_to_any_port("127.0.0.1");
+        if (m_port > 0)
+            m_thread = std::thread([this] { m_server.listen_after_bind(); });
+        for (int i = 0; i < 200 && m_port > 0 && !m_server.is_running(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return m_server.is_running();
+    }
+    void Stop()
+    {
+        if (m_thread.joinable()) {
+            m_server.stop();
+            m_thread.join();
+        }
+    }
     int port() const { return m_port; }
     // "http://127.0.0.1:<port>" followed by path.
-    std::string Url(const std::string& path) const;
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
 
 private:
     httplib::Server m_server;

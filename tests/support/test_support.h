@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -10,13 +11,17 @@ namespace vt {
 
 // Folder of the running test executable (the launcher exe is built beside it).
 std::string ExeDir();
-std::string LauncherExe();
+inline std::string LauncherExe()
+{
+    return ExeDir() + "\\VorlanClient.exe";
+}
 
+void RemoveTree(const std::string& path);
 // A fresh folder under the system's temp folder, removed with everything in it.
 class TempDir {
 public:
     explicit TempDir(const std::string& nameHint = "vt");
-    ~TempDir();
+    ~TempDir() { RemoveTree(m_path); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     const std::string& path() const { return m_path; }
@@ -26,17 +31,27 @@ private:
     std::string m_path;
 };
 
-void RemoveTree(const std::string& path);
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 std::string ReadFileBytes(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
-bool CopyFileTo(const std::string& from, const std::string& to);
+inline bool CopyFileTo(const std::string& from, const std::string& to)
+{
+    return CopyFileA(from.c_str(), to.c_str(), FALSE);
+}
 // Lines of a file, split at "\r\n" (a lone "\n" stays in the line).
 std::vector<std::string> ReadCrLfLines(const std::string& path);
+// count bytes of "abc...zabc...", a body whose every piece is told apart from its neighbours.
+std::string Letters(size_t count);
 
 // The messages of a launcher log, without their "<date time> " prefix; the banner is no message.
 std::vector<std::string> LogMessages(const std::string& path);
-bool Contains(const std::vector<std::string>& messages, const std::string& message);
+inline bool Contains(const std::vector<std::string>& messages, const std::string& message)
+{
+    return std::find(messages.begin(), messages.end(), message) != messages.end();
+}
 
 // A child process started with CreateProcessA; killed if still running at the end.
 class Process {
@@ -50,9 +65,6 @@ public:
     long Wait(DWORD timeoutMs);
     // Ends the launcher's run as its own Quit does: a quit message to its UI thread.
     void PostQuit() const { PostThreadMessageA(m_info.dwThreadId, WM_QUIT, 0, 0); }
-    // Waits until the process ends, or until its main window exists and then ends
-    // the run with PostQuit; the exit code, or -1 after timeoutMs.
-    long WaitOrQuitAtWindow(DWORD timeoutMs);
     DWORD pid() const { return m_info.dwProcessId; }
 
 private:
@@ -67,8 +79,7 @@ std::vector<HWND> TopLevelWindows(DWORD pid);
 
 struct MessageBoxSeen {
     HWND window = nullptr;
-    std::string title;
-    std::string text;
+    std::string title, text;
 };
 // Waits for a message box (#32770) of process pid; false after timeoutMs.
 bool WaitForMessageBox(DWORD pid, MessageBoxSeen& seen, DWORD timeoutMs);

@@ -1,4 +1,4 @@
-#include "app/folders.h"
+#include "base/folders.h"
 
 #include <vector>
 
