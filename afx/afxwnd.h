@@ -18,7 +18,6 @@ public:
     CWnd& operator=(const CWnd&) = delete;
 
     HWND m_hWnd = nullptr;
-    HWND GetSafeHwnd() const { return m_hWnd; }
     operator HWND() const { return m_hWnd; }
 
     // The object attached to a window, or null.
@@ -122,7 +121,6 @@ class CProgressCtrl : public CWnd {
 public:
     void SetRange(short lower, short upper) { SendMessage(PBM_SETRANGE, 0, MAKELPARAM(lower, upper)); }
     int SetPos(int pos) { return static_cast<int>(SendMessage(PBM_SETPOS, pos)); }
-    int GetPos() const { return static_cast<int>(SendMessage(PBM_GETPOS)); }
 };
 
 // An owner-drawn button drawn from bitmap resources: normal, pressed, focused, disabled.

@@ -30,11 +30,8 @@ void SendToLobby(HWND lobby, const LobbyCopyData& record)
 void CVorlanClientApp::Quit()
 {
     WriteLog("退出进程");
-    if (g_pMainDlg) {
-        g_pMainDlg->m_nid.hWnd = g_pMainDlg->m_hWnd;
-        g_pMainDlg->m_nid.uID = kTrayIconId;
-        Shell_NotifyIconA(NIM_DELETE, &g_pMainDlg->m_nid);
-    }
+    if (g_pMainDlg)
+        g_pMainDlg->RemoveTrayIcon();
     // A second call (a page and the game quitting at once) must not tell the lobby twice.
     HWND lobby = nullptr;
     if (!isQuitting && platform.compare(0, 4, "2144") == 0 && HasOption("--winid") == 1 && LobbyWindow(*this, lobby)) {

@@ -31,9 +31,11 @@ CString UpdaterPath()
 // The hand-over of an earlier run: the launcher's version and the required one.
 // When both are still the same, the updater did not raise the version, and handing
 // over again would only end every run before the game could start.
+const char kHandOverRecord[] = "\\selfupdate.ver";
+
 CString HandOverRecordPath()
 {
-    return CConfig::GetInstance()->GetExeDir() + "\\selfupdate.ver";
+    return CConfig::GetInstance()->GetExeDir() + kHandOverRecord;
 }
 
 CString HandOverRecord(const CString& appVersion, const CString& minVersion)
@@ -43,7 +45,7 @@ CString HandOverRecord(const CString& appVersion, const CString& minVersion)
 
 bool WasHandedOverBefore(const CString& record)
 {
-    return CFile::Exists(HandOverRecordPath()) && ReadFirstLineOfFile("\\selfupdate.ver") == record;
+    return ReadFirstLineOfFile(kHandOverRecord) == record;  // "" when there is none
 }
 
 void RememberHandOver(const CString& record)
@@ -53,15 +55,17 @@ void RememberHandOver(const CString& record)
         file.Write(record.GetString(), record.GetLength());
 }
 
-// Gives the finished download its final name; false (with a log line) when it cannot,
-// which ends the chain for this run.
-bool CommitUpdateDownload(const CString& savePath, const CString& taskName)
+// A finished download of the chain: its final name once it succeeded; false (with a
+// log line when the rename fails) ends the chain for this run.
+bool CommitUpdateDownload(const CVorlanClientApp& app)
 {
-    WriteLog("%s下载结束，重命名", taskName.GetString());
+    if (!app.progress->errorText.empty())
+        return false;
+    WriteLog("%s下载结束，重命名", app.taskName.GetString());
     DWORD error = 0;
-    if (CommitDownloadedFile(savePath, error))
+    if (CommitDownloadedFile(app.savePath, error))
         return true;
-    WriteLog("%s重命名失败，错误码：%lu，本次不再更新", taskName.GetString(), error);
+    WriteLog("%s重命名失败，错误码：%lu，本次不再更新", app.taskName.GetString(), error);
     return false;
 }
 }  // namespace
@@ -103,15 +107,14 @@ void CVorlanClientApp::CheckSelfUpdate()
     if (url.IsEmpty())
         return;
     isDownloadingUpdatePkg = 1;
-    StartDownload(url, packagePath + ".downloading", 3, "微端更新包");
+    StartDownload(url, packagePath + g_strDownloadingSuffix, 3, "微端更新包");
 }
 
 void CVorlanClientApp::OnUpdatePackageDownloaded()
 {
     isDownloadingUpdatePkg = 0;
-    if (!progress->errorText.empty() || !CommitUpdateDownload(savePath, taskName))
-        return;
-    CheckAutoUpdater();
+    if (CommitUpdateDownload(*this))
+        CheckAutoUpdater();
 }
 
 void CVorlanClientApp::CheckAutoUpdater()
@@ -125,22 +128,21 @@ void CVorlanClientApp::CheckAutoUpdater()
     if (url.IsEmpty())
         return;
     isDownloadingUpdater = 1;
-    StartDownload(url, UpdaterPath() + ".downloading", 2, "自动更新程序");
+    StartDownload(url, UpdaterPath() + g_strDownloadingSuffix, 2, "自动更新程序");
 }
 
 void CVorlanClientApp::OnAutoUpdaterDownloaded()
 {
     isDownloadingUpdater = 0;
-    if (!progress->errorText.empty() || !CommitUpdateDownload(savePath, taskName))
-        return;
-    RunAutoUpdater();
+    if (CommitUpdateDownload(*this))
+        RunAutoUpdater();
 }
 
 void CVorlanClientApp::RunAutoUpdater()
 {
     if (isGameStarted)
         return;
-    MessageBoxA(PipelineWindow(), "新微端已经更新完毕，重启微端即可体验", "微端更新", MB_OK);
+    ShowPipelineBox("新微端已经更新完毕，重启微端即可体验", "微端更新");
     // Pages keep running while the box is open: one may have started the game meanwhile.
     if (isGameStarted) {
         WriteLog("游戏已启动，不再拉起自动更新");

@@ -30,6 +30,8 @@ public:
     BOOL PreTranslateMessage(MSG* msg) override;
     // Shows the window again after hide mode or the game's "reset": reloads the page too.
     void RestoreShellWindow();
+    // Takes the tray icon away (the window's end and Quit).
+    void RemoveTrayIcon();
 
     HICON m_hIcon = nullptr;
     CImage m_imgBack;
@@ -53,7 +55,6 @@ private:
     void OnPaint();
     void LoadBackgroundImage();
     void UpdateLayeredBackground();
-    void RemoveTrayIcon();
     void ShowTrayMenu();
 };
 
