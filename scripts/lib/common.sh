@@ -4,6 +4,7 @@
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="${VORLAN_BUILD_DIR:-$top/build/mingw}"
 export WINEPREFIX="${WINEPREFIX:-$top/build/wineprefix}"
+source "$top/scripts/lib/display.sh"
 
 build_launcher() {
     bash "$top/scripts/setup"
@@ -13,16 +14,8 @@ build_launcher() {
 }
 
 start_wine_session() {
-    xvfb_pid=""
-    if [ -z "${DISPLAY:-}" ]; then
-        local number=${VORLAN_XVFB_DISPLAY:-97}
-        export DISPLAY=":$number"
-        if [ ! -e "/tmp/.X11-unix/X$number" ]; then
-            Xvfb "$DISPLAY" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-            xvfb_pid=$!
-            for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$number" ] && break; sleep 0.1; done
-        fi
-    fi
+    ensure_display
+    xvfb_pid=$started_xvfb_pid
     trap stop_wine_session EXIT
     "$top/scripts/wine-run" cmd /c exit 0 >/dev/null 2>&1 || true   # creates the prefix once
     wineserver -p || true   # already running: keep it
