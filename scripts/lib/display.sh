@@ -1,7 +1,8 @@
 # Shared by scripts/wine-run and scripts/lib/common.sh: the X display Wine draws on.
-# With no DISPLAY set, an Xvfb server on :${VORLAN_XVFB_DISPLAY:-97} is used, started
-# when none answers there.  A socket in /tmp/.X11-unix proves nothing: an Xvfb that was
-# killed leaves it behind, so the server itself is asked.
+# A DISPLAY that answers is used as it is; otherwise an Xvfb server on
+# :${VORLAN_XVFB_DISPLAY:-97}, started when none answers there.  A socket in
+# /tmp/.X11-unix proves nothing: an Xvfb that was killed leaves it behind, so the
+# server itself is asked.
 
 display_answers() {
     xdpyinfo -display "$1" >/dev/null 2>&1
@@ -12,7 +13,7 @@ display_answers() {
 # starts; a display that does not answer within ten seconds is an error.
 ensure_display() {
     started_xvfb_pid=""
-    [ -n "${DISPLAY:-}" ] && return 0
+    if [ -n "${DISPLAY:-}" ] && display_answers "$DISPLAY"; then return 0; fi
     local number=${VORLAN_XVFB_DISPLAY:-97}
     export DISPLAY=":$number"
     display_answers "$DISPLAY" && return 0
