@@ -28,12 +28,6 @@ public:
         DeleteObject();
         m_hObject = handle;
     }
-    Handle Detach()
-    {
-        Handle handle = m_hObject;
-        m_hObject = nullptr;
-        return handle;
-    }
     BOOL DeleteObject()
     {
         if (!m_hObject)
@@ -87,7 +81,9 @@ public:
     HDC GetSafeHdc() const { return m_hDC; }
 
     BOOL CreateCompatibleDC(HDC dc);
-    void Attach(HDC dc) { m_hDC = dc; }
+    // Takes dc as borrowed: left alone by DeleteDC and the destructor.  A context this
+    // object created is deleted first.
+    void Attach(HDC dc);
     HDC Detach();
     BOOL DeleteDC();
     BOOL IsPrinting() const { return FALSE; }
@@ -95,7 +91,6 @@ public:
     HGDIOBJ SelectObject(HGDIOBJ object) { return ::SelectObject(m_hDC, object); }
     int GetClipBox(RECT* rect) const { return ::GetClipBox(m_hDC, rect); }
     BOOL FillRect(const RECT& rect, HBRUSH brush) { return ::FillRect(m_hDC, &rect, brush); }
-    void FillSolidRect(const RECT& rect, COLORREF color);
     BOOL BitBlt(int x, int y, int width, int height, HDC source, int sourceX, int sourceY, DWORD rop)
     {
         return ::BitBlt(m_hDC, x, y, width, height, source, sourceX, sourceY, rop);

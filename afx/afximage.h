@@ -20,7 +20,6 @@ public:
     HRESULT LoadFromResource(HMODULE module, UINT id, const char* type);
     void Destroy();
 
-    bool IsNull() const { return m_bitmap == nullptr; }
     int GetWidth() const { return m_width; }
     int GetHeight() const { return m_height; }
     int GetBPP() const { return m_bpp; }
@@ -29,7 +28,6 @@ public:
     int GetPitch() const { return ((m_width * m_bpp + 31) / 32) * 4; }
     // First byte of the top row.
     BYTE* GetBits() const { return m_bits; }
-    HBITMAP GetHandle() const { return m_bitmap; }
 
     // Draws the image into dc: alpha-blended (source over, the pixels taken as
     // premultiplied) when it has an alpha channel, copied otherwise.

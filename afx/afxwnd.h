@@ -58,8 +58,6 @@ protected:
     LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
     // Called on the control for WM_DRAWITEM that its parent received; TRUE when drawn.
     virtual BOOL OnDrawItem(DRAWITEMSTRUCT* item);
-    // Called once the window is gone (after WM_NCDESTROY); the object stays.
-    virtual void PostNcDestroy() {}
 
     // Starts routing the window that is about to be created on this thread through
     // this object, so that it sees WM_NCCREATE and WM_CREATE; ends when the window exists.

@@ -2,8 +2,9 @@
 
 #include <ole2.h>
 
-#include <string>
 #include <vector>
+
+#include "afx/afxconv.h"
 
 namespace {
 CWinApp* g_currentApp = nullptr;
@@ -35,11 +36,7 @@ BOOL CWinApp::InitInstance()
 {
     if (m_dwRestartManagerSupportFlags & AFX_RESTART_MANAGER_SUPPORT_RESTART) {
         // Windows restarts the process with the same tail after a crash or an update.
-        std::string tail = m_lpCmdLine ? m_lpCmdLine : "";
-        int wideLength = MultiByteToWideChar(CP_ACP, 0, tail.c_str(), -1, nullptr, 0);
-        std::vector<wchar_t> wide(wideLength > 0 ? wideLength : 1, L'\0');
-        MultiByteToWideChar(CP_ACP, 0, tail.c_str(), -1, wide.data(), static_cast<int>(wide.size()));
-        RegisterApplicationRestart(wide.data(), 0);
+        RegisterApplicationRestart(AfxA2W(m_lpCmdLine).c_str(), 0);
     }
     return TRUE;
 }

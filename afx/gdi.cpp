@@ -15,6 +15,13 @@ BOOL CDC::CreateCompatibleDC(HDC dc)
     return m_owned;
 }
 
+void CDC::Attach(HDC dc)
+{
+    DeleteDC();
+    m_hDC = dc;
+    m_owned = false;
+}
+
 HDC CDC::Detach()
 {
     HDC dc = m_hDC;
@@ -31,13 +38,6 @@ BOOL CDC::DeleteDC()
     m_hDC = nullptr;
     m_owned = false;
     return TRUE;
-}
-
-void CDC::FillSolidRect(const RECT& rect, COLORREF color)
-{
-    HBRUSH brush = ::CreateSolidBrush(color);
-    ::FillRect(m_hDC, &rect, brush);
-    ::DeleteObject(brush);
 }
 
 POINT CDC::SetWindowOrg(int x, int y)

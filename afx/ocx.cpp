@@ -27,12 +27,43 @@ template <typename T> void ReleaseAndClear(T*& pointer)
         pointer->Release();
     pointer = nullptr;
 }
+
+// What the container's COM objects share: a dispatch without type information, the
+// further interfaces, and a reference count that deletes the object at zero.
+template <typename... Interfaces> class CDispatchObject : public Interfaces..., public IDispatch {
+public:
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG count = InterlockedDecrement(&m_refCount);
+        if (count == 0)
+            delete this;
+        return static_cast<ULONG>(count);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (count)
+            *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return DISP_E_UNKNOWNNAME;
+    }
+
+protected:
+    virtual ~CDispatchObject() = default;
+
+private:
+    LONG m_refCount = 1;
+};
 }  // namespace
 
 // The control's view of its container: client site, in-place site and frame, and the
 // ambient properties.  The control may hold it longer than the container lives, so it
 // is reference-counted and forgets its owner when the control is closed.
-class COleControlWnd::CSite : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IDispatch {
+class COleControlWnd::CSite : public CDispatchObject<IOleClientSite, IOleInPlaceSite, IOleInPlaceFrame> {
 public:
     explicit CSite(COleControlWnd* owner) : m_owner(owner) {}
     void Detach() { m_owner = nullptr; }
@@ -55,15 +86,6 @@ public:
         AddRef();
         return S_OK;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG count = InterlockedDecrement(&m_refCount);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
-
     // IOleClientSite: no storage, no container of documents.
     HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetMoniker(DWORD, DWORD, IMoniker** moniker) override
@@ -143,17 +165,6 @@ public:
     HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
     // IDispatch: the ambient properties that a control asks its container for.
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (count)
-            *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
                                      UINT*) override
     {
@@ -176,13 +187,12 @@ public:
     }
 
 private:
-    virtual ~CSite() = default;
-    LONG m_refCount = 1;
+    ~CSite() override = default;
     COleControlWnd* m_owner;
 };
 
 // The dispatch that the control calls for each event of its outgoing interface.
-class COleControlWnd::CEventSink : public IDispatch {
+class COleControlWnd::CEventSink : public CDispatchObject<> {
 public:
     CEventSink(COleControlWnd* owner, REFIID eventsIid) : m_owner(owner), m_eventsIid(eventsIid) {}
     void Detach() { m_owner = nullptr; }
@@ -199,25 +209,6 @@ public:
         *ppv = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&m_refCount)); }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG count = InterlockedDecrement(&m_refCount);
-        if (count == 0)
-            delete this;
-        return static_cast<ULONG>(count);
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (count)
-            *count = 0;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                      UINT*) override
     {
@@ -232,8 +223,7 @@ public:
     }
 
 private:
-    virtual ~CEventSink() = default;
-    LONG m_refCount = 1;
+    ~CEventSink() override = default;
     COleControlWnd* m_owner;
     IID m_eventsIid;
 };
@@ -361,10 +351,10 @@ HRESULT COleControlWnd::InvokeHelper(DISPID id, WORD flags, VARIANT* result, con
     if (!m_dispatch)
         return E_UNEXPECTED;
     // Automation takes the arguments last first.
-    std::vector<VARIANT> reversed(args ? args : nullptr, args ? args + argCount : nullptr);
+    std::vector<VARIANT> reversed(args, args + (args ? argCount : 0));
     std::reverse(reversed.begin(), reversed.end());
     DISPID putId = DISPID_PROPERTYPUT;
-    DISPPARAMS params{reversed.data(), nullptr, argCount, 0};
+    DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) {
         params.rgdispidNamedArgs = &putId;
         params.cNamedArgs = 1;

@@ -17,7 +17,7 @@ INT_PTR CALLBACK PassiveDialogProc(HWND, UINT, WPARAM, LPARAM)
     return FALSE;
 }
 
-HWND TopLevelOrNull(HWND window)
+HWND ParentIfChild(HWND window)
 {
     return (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) ? GetParent(window) : nullptr;
 }
@@ -177,16 +177,14 @@ LRESULT CALLBACK AfxWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         // Nothing may unwind through the system's message dispatch.
         result = 0;
     }
-    if (message == WM_NCDESTROY && object->m_hWnd == window) {
+    if (message == WM_NCDESTROY && object->m_hWnd == window)
         object->UnsubclassWindow();
-        object->PostNcDestroy();
-    }
     return result;
 }
 
 BOOL AfxPreTranslateMessage(MSG* msg)
 {
-    for (HWND window = msg->hwnd; window; window = TopLevelOrNull(window)) {
+    for (HWND window = msg->hwnd; window; window = ParentIfChild(window)) {
         CWnd* object = CWnd::FromHandlePermanent(window);
         if (object && object->PreTranslateMessage(msg))
             return TRUE;

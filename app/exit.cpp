@@ -1,15 +1,11 @@
 // The end of a run, the lobby's messages, and the end of the game process.
 #include "app/lobby_message.h"
+#include "app/pipeline_common.h"
 #include "base/log.h"
 #include "app/vorlan_app.h"
 #include "ui/main_dialog.h"
 
 namespace {
-HWND MainWindow()
-{
-    return g_pMainDlg ? g_pMainDlg->m_hWnd : nullptr;
-}
-
 // The lobby window named by --winid; null (and a log line) when the option holds no number.
 bool LobbyWindow(const CVorlanClientApp& app, HWND& lobby)
 {
@@ -22,7 +18,7 @@ bool LobbyWindow(const CVorlanClientApp& app, HWND& lobby)
 
 void SendToLobby(HWND lobby, const LobbyCopyData& record)
 {
-    if (!SendLobbyMessage(lobby, MainWindow(), record))
+    if (!SendLobbyMessage(lobby, PipelineWindow(), record))
         WriteLog("大厅窗口没有接收消息：%d", static_cast<int>(reinterpret_cast<intptr_t>(lobby)));
 }
 }  // namespace
@@ -32,9 +28,8 @@ void CVorlanClientApp::Quit()
     WriteLog("退出进程");
     if (g_pMainDlg)
         g_pMainDlg->RemoveTrayIcon();
-    // A second call (a page and the game quitting at once) must not tell the lobby twice.
     HWND lobby = nullptr;
-    if (!isQuitting && platform.compare(0, 4, "2144") == 0 && HasOption("--winid") == 1 && LobbyWindow(*this, lobby)) {
+    if (platform.compare(0, 4, "2144") == 0 && HasOption("--winid") == 1 && LobbyWindow(*this, lobby)) {
         WriteLog("通知2144游戏大厅游戏退出：%d", static_cast<int>(reinterpret_cast<intptr_t>(lobby)));
         LobbyCopyData record;
         MakeLobbyCopyData(kLobbyGameExit, "1", record);

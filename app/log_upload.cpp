@@ -1,6 +1,7 @@
 #include "afx/afxfile.h"
 #include "app/config.h"
 #include "base/log.h"
+#include "app/pipeline_common.h"
 #include "app/version.h"
 #include "app/vorlan_app.h"
 #include "net/upload.h"
@@ -17,22 +18,19 @@ void UploadOneLog(const CString& url, const CString& localPath, const CString& r
 void CVorlanClientApp::UploadLogs()
 {
     CConfig* config = CConfig::GetInstance();
-    const CString exeDir = config->GetExeDir();
     // The switch is read on every call, so that the first call that finds it on uploads.
-    if (GetIniString(exeDir + "\\shellcfg.ini", "shell", "uploadFlag") != "1")
+    if (GetIniString(ShellConfigPath(), "shell", "uploadFlag") != "1")
         return;
     if (isLogUploaded)
         return;
     isLogUploaded = 1;
 
-    const CString folder = exeDir + "\\";
-    const CString pkgName = config->GetValue("pkgName");
     const CString url = config->GetValue("upload");
     const int now = GetLocalTimeSeconds();
     CString response;
 
-    const CString unityLog = folder + pkgName + "\\" + pkgName + "_Data\\output_log.txt";
-    if (CFile::Exists(unityLog)) {
+    const CString unityLog = GameDataPath("output_log.txt");
+    if (!unityLog.IsEmpty() && CFile::Exists(unityLog)) {
         CString remoteName;
         remoteName.Format("%s_%d_%s_unity.txt", platform.c_str(), now, userId.c_str());
         UploadOneLog(url, unityLog, remoteName, response);
@@ -40,7 +38,7 @@ void CVorlanClientApp::UploadLogs()
         WriteLog("unity日志不存在");
     }
 
-    const CString shellLog = folder + "log.log";
+    const CString shellLog = config->GetExeDir() + "\\log.log";
     if (CFile::Exists(shellLog)) {
         CString remoteName;
         remoteName.Format("%s_%d_%s_shell.txt", platform.c_str(), now, userId.c_str());

@@ -10,6 +10,8 @@
 #include <memory>
 #include <new>
 
+#include "app/package_files.h"
+
 namespace {
 // A name of up to 511 bytes and its terminating zero.
 constexpr unsigned kNameBufferSize = 512;
@@ -21,19 +23,6 @@ constexpr unsigned kCopyBufferSize = 256 * 1024;
 bool IsSeparator(char ch)
 {
     return ch == '/' || ch == '\\';
-}
-
-// Windows reads a name of dots and spaces with two dots or more as the parent folder,
-// since it drops dots and spaces from the end of a name.
-bool NamesParentFolder(const char* component, size_t length)
-{
-    size_t dots = 0;
-    for (size_t i = 0; i < length; ++i) {
-        if (component[i] != '.' && component[i] != ' ')
-            return false;
-        dots += component[i] == '.';
-    }
-    return dots >= 2;
 }
 
 // A name lands inside the destination unless it is absolute ("\x", "/x", "\\server"),
@@ -48,7 +37,7 @@ bool StaysInsideDestination(const char* name)
     for (const char* pos = name;; ++pos) {
         if (*pos != '\0' && !IsSeparator(*pos))
             continue;
-        if (NamesParentFolder(component, static_cast<size_t>(pos - component)))
+        if (DotsOfDotsAndSpacesName(component, static_cast<size_t>(pos - component)) >= 2)  // the folder above
             return false;
         if (*pos == '\0')
             return true;

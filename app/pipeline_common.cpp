@@ -39,6 +39,20 @@ void ShowPipelineBox(const CString& text, const char* caption)
     MessageBoxA(PipelineWindow(), text, caption, MB_OK);
 }
 
+CString ShellConfigPath()
+{
+    return CConfig::GetInstance()->GetExeDir() + "\\shellcfg.ini";
+}
+
+CString GameDataPath(const CString& name)
+{
+    CConfig* config = CConfig::GetInstance();
+    const CString pkgName = config->GetValue("pkgName");
+    if (!IsSafePackageName(pkgName))
+        return CString();
+    return config->GetExeDir() + "\\" + pkgName + "\\" + pkgName + "_Data\\" + name;
+}
+
 CString WithoutDownloadingSuffix(const CString& path)
 {
     return path.Left(path.GetLength() - g_strDownloadingSuffix.GetLength());

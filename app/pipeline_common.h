@@ -15,6 +15,12 @@ void KillPipelineTimer(UINT_PTR id);
 // A box with an OK button owned by the main window; waits for the user.
 void ShowPipelineBox(const CString& text, const char* caption);
 
+// shellcfg.ini beside the executable.
+CString ShellConfigPath();
+// <folder>\<pkg>\<pkg>_Data\<name> of the game package; "" when the configured package
+// name names no folder.
+CString GameDataPath(const CString& name);
+
 // path without its ".downloading" suffix.
 CString WithoutDownloadingSuffix(const CString& path);
 

@@ -63,8 +63,7 @@ void CVorlanClientApp::QueryMinVersion()
     isQueryingMin = 1;
     const CString url = FormatConfiguredValue("shellcfgURL", "d", static_cast<int>(GetTickCount()));
     // Fetched under a temporary name: a cut transfer must never be read as a smaller minver.
-    StartDownload(url, CConfig::GetInstance()->GetExeDir() + "\\shellcfg.ini" + g_strDownloadingSuffix,
-                  kShellConfigTask, "游戏版本配置文件");
+    StartDownload(url, ShellConfigPath() + g_strDownloadingSuffix, kShellConfigTask, "游戏版本配置文件");
 }
 
 void CVorlanClientApp::OnMinVersionDownloaded()

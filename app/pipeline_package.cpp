@@ -29,19 +29,19 @@ CString GamePackageUrl(int minver)
     return result + url.Mid(start);
 }
 
-// Removes the package folder and archive of another version; false (with a log
-// line) when something of them is left.
-bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive)
+// Removes the package folder and archive of another version.  What stays is logged;
+// false when the old version would be taken for the new one: its game executable or
+// its archive is left (a file held open by a running game, say).  Other leftovers are
+// overwritten or ignored by the new package.
+bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive, const CString& gameExe)
 {
-    if (!DeleteDirectory(packageFolder)) {
+    if (!DeleteDirectory(packageFolder))
         WriteLog("删除旧游戏包失败：%s，错误码：%d", packageFolder.GetString(), static_cast<int>(GetLastError()));
-        return false;
-    }
     if (PathFileExistsA(archive) && !DeleteFileA(archive)) {
         WriteLog("删除旧游戏包失败：%s，错误码：%d", archive.GetString(), static_cast<int>(GetLastError()));
         return false;
     }
-    return true;
+    return !PathFileExistsA(gameExe);
 }
 }  // namespace
 
@@ -63,7 +63,7 @@ void CVorlanClientApp::CheckGamePackage()
     const CString archive = exeDir + "\\" + pkgName + ".pkg";
     if (local != minver) {
         WriteLog("本地pkg已过期，删除重下");
-        if (!DeleteOutdatedPackage(exeDir + "\\" + pkgName, archive)) {
+        if (!DeleteOutdatedPackage(exeDir + "\\" + pkgName, archive, config->GetGameExePath())) {
             ShowFailureBox("旧版本游戏包删除失败，请关闭游戏后重新打开微端");
             Quit();
             return;
@@ -109,9 +109,10 @@ void CVorlanClientApp::OnGamePackageDownloaded()
     }
     WriteLog("%s下载结束，重命名", taskName.GetString());
     const CString archive = WithoutDownloadingSuffix(savePath);
-    if (!MoveFileA(savePath, archive)) {
+    DWORD error = 0;
+    if (!CommitDownloadedFile(savePath, error)) {
         CString text;
-        text.Format("游戏包保存失败：%s（错误码：%d）", archive.GetString(), static_cast<int>(GetLastError()));
+        text.Format("游戏包保存失败：%s（错误码：%d）", archive.GetString(), static_cast<int>(error));
         ReportQOS(12, "downloaderr");
         ShowFailureBox(text);
         Quit();

@@ -23,16 +23,6 @@ struct WindowSearch {
     HWND window;
 };
 
-// <folder>\<pkg>\<pkg>_Data\<name>; "" when the package name names no folder.
-CString GameDataPath(const CString& name)
-{
-    CConfig* config = CConfig::GetInstance();
-    const CString pkgName = config->GetValue("pkgName");
-    if (!IsSafePackageName(pkgName))
-        return CString();
-    return config->GetExeDir() + "\\" + pkgName + "\\" + pkgName + "_Data\\" + name;
-}
-
 // The output log exists and was written by the game launched last, not left by an earlier one.
 bool IsOutputLogOfThisLaunch(const CString& path, ULONGLONG launchFileTime)
 {
@@ -148,7 +138,6 @@ int CVorlanClientApp::ActivateGameWindow()
 
 int CVorlanClientApp::IsExitAllowed()
 {
-    const CString disableExit =
-        GetIniString(CConfig::GetInstance()->GetExeDir() + "\\shellcfg.ini", "shell", "disableExit");
+    const CString disableExit = GetIniString(ShellConfigPath(), "shell", "disableExit");
     return disableExit != "1" ? 1 : canExit;
 }

@@ -13,11 +13,6 @@
 namespace {
 const char kUpdateSection[] = "update";
 
-CString ShellConfigPath()
-{
-    return CConfig::GetInstance()->GetExeDir() + "\\shellcfg.ini";
-}
-
 CString UpdateValue(const char* key)
 {
     return GetIniString(ShellConfigPath(), kUpdateSection, key);

@@ -5,17 +5,21 @@
 //
 // Prints the time from the start of the download to the poll that saw it done,
 // the byte counts and the final error text (empty on success); exits 0 on success,
-// 1 on failure.  The downloader's log goes to <target path>.log.
+// 1 on failure or when the download is not done within kDeadlineSeconds.  The
+// downloader's log goes to <target path>.log.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 
+#include "app/download_percent.h"
 #include "base/log.h"
 #include "net/downloader.h"
 
 namespace {
 constexpr DWORD kPollMs = 10;
+// Far beyond a 1 GiB download on loopback: a download still running then has hung.
+constexpr double kDeadlineSeconds = 300.0;
 
 double SecondsSince(const LARGE_INTEGER& start)
 {
@@ -23,13 +27,6 @@ double SecondsSince(const LARGE_INTEGER& start)
     QueryPerformanceCounter(&now);
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(now.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// What the download timer shows: the percentage of the target received so far.
-int Percent(const CDownloadProgress& progress)
-{
-    const LONG total = progress.total;
-    return total > 0 ? static_cast<int>(progress.downloaded * 100.0 / total) : 0;
 }
 }  // namespace
 
@@ -48,16 +45,18 @@ int main(int argc, char** argv)
     LARGE_INTEGER start{};
     QueryPerformanceCounter(&start);
     downloader.StartDownloadThread("download_driver", argv[1], &progress);
-    int percent = 0;
     while (progress.done != 1) {
+        if (SecondsSince(start) > kDeadlineSeconds) {
+            std::fprintf(stderr, "download not done after %.0f s (%ld of %ld bytes): given up\n", kDeadlineSeconds,
+                         static_cast<long>(progress.downloaded), static_cast<long>(progress.total));
+            return 1;
+        }
         Sleep(kPollMs);
-        percent = Percent(progress);
     }
-    percent = Percent(progress);
 
     std::printf("download seconds: %.3f\n", SecondsSince(start));
     std::printf("downloaded: %ld of %ld (%d%%)\n", static_cast<long>(progress.downloaded),
-                static_cast<long>(progress.total), percent);
+                static_cast<long>(progress.total), DownloadPercent(progress.downloaded, progress.total));
     std::printf("error text: %s\n", progress.errorText.c_str());
     return progress.errorText.empty() ? 0 : 1;
 }

@@ -1,28 +1,54 @@
-# Shared by the benchmark scripts: the build of a driver, one Wine session for a whole
-# benchmark, a driver run under Wine with its peak memory, and small helpers.
-# Expects top, BUILD_DIR and work to be set, and WINEPREFIX exported.
+# Shared by the benchmark scripts: their settings, the build of a driver, one Wine session
+# for a whole benchmark, a driver run under Wine with its peak memory, and small helpers.
+# Expects top to be set.  The build and the session are scripts/lib/common.sh's.
+#
+# Environment: BUILD_DIR (default build/bench), RUNS (default 5), WINEPREFIX (default: a
+# prefix of the benchmark's own under BUILD_DIR, so that no shared prefix is touched).
 
-# target: builds that target of the project in BUILD_DIR, configuring it first if needed.
-build_target() {
-    if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-        cmake -S "$top" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-            -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
+BUILD_DIR=${BUILD_DIR:-build/bench}
+[[ "$BUILD_DIR" = /* ]] || BUILD_DIR="$top/$BUILD_DIR"
+RUNS=${RUNS:-5}
+export WINEPREFIX=${WINEPREFIX:-$BUILD_DIR/wineprefix}
+source "$top/scripts/lib/common.sh"
+
+# Far beyond what any run takes; a driver still running then has hung.
+driver_time_limit=600
+
+# seconds command...: runs command with its output discarded; a command still running
+# after seconds ends the script.
+quietly_within() {
+    local seconds=$1 status=0
+    shift
+    timeout "$seconds" "$@" >/dev/null 2>&1 || status=$?
+    if [ "$status" = 124 ]; then
+        echo "$* did not end within $seconds s" >&2
+        exit 1
     fi
+    return "$status"
+}
+
+# target: builds that target of the project in BUILD_DIR.
+build_target() {
+    configure_build "$BUILD_DIR"
     cmake --build "$BUILD_DIR" --target "$1" >/dev/null
 }
 
-# One wine server for the whole benchmark, with Wine's own services started before the
-# first measured run: a run that starts them shares the machine with their start-up and
-# took up to three times as long.  stop_wine_session ends them all again.
-start_wine_session() {
-    "$top/scripts/wine-run" cmd /c exit 0 >/dev/null 2>&1 || true  # makes the prefix once
-    wineserver -w
-    wineserver -p
-    "$top/scripts/wine-run" cmd /c exit 0 >/dev/null 2>&1 || true
-}
-
-stop_wine_session() {
-    wineserver -k >/dev/null 2>&1 || true
+# cleanup_function: starts common.sh's session (display, prefix, wine server) with Wine's own
+# services running before the first measured run: a run that starts them shares the
+# machine with their start-up and took up to three times as long.  The server left from
+# the session's first run ends a few seconds after its last process and cannot be made
+# persistent once running, so it is replaced by a persistent one, which keeps the services
+# for the whole benchmark.  At exit cleanup_function (the script's own) runs, then the
+# session's stop.
+start_bench_session() {
+    start_wine_session
+    trap "$1 || true; stop_wine_session" EXIT
+    quietly_within 30 wineserver -k || true   # none running: nothing to replace
+    if ! quietly_within 30 wineserver -p; then
+        echo "could not start a persistent wine server for $WINEPREFIX" >&2
+        exit 1
+    fi
+    quietly_within 120 "$top/scripts/wine-run" cmd /c exit 0 || true
 }
 
 windows_path() {
@@ -38,26 +64,39 @@ now_ns() {
     date +%s%N
 }
 
+# start_ns: the seconds since then, to the millisecond.
+seconds_since() {
+    awk -v ns=$(($(now_ns) - $1)) 'BEGIN { printf "%.3f", ns / 1e9 }'
+}
+
 mib() {
     awk -v k="$1" 'BEGIN { printf "%.1f", k / 1024 }'
 }
 
 # output exe args...: runs a driver under Wine with its output in the file output; sets
 # run_wall (seconds, Wine's start-up included) and run_peak_kib (VmHWM, the peak resident
-# set of the Wine process, read from /proc every 20 ms).  A failed driver ends the script.
+# set of the Wine process, read from /proc every 20 ms).  A failed driver, or one still
+# running after driver_time_limit seconds, ends the script.
 run_wine_driver() {
-    local output=$1 start pid peak=0 hwm status=0
+    local output=$1 start pid peak=0 hwm status=0 deadline=$((SECONDS + driver_time_limit))
     shift
     start=$(now_ns)
     "$top/scripts/wine-run" "$@" >"$output" 2>&1 &
     pid=$!
     while kill -0 "$pid" 2>/dev/null; do
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            kill "$pid" 2>/dev/null || true
+            wait "$pid" 2>/dev/null || true
+            echo "driver still running after $driver_time_limit s, stopped: $*" >&2
+            cat "$output" >&2
+            exit 1
+        fi
         hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || true)
         [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
         sleep 0.02
     done
     wait "$pid" || status=$?
-    run_wall=$(awk -v ns=$(($(now_ns) - start)) 'BEGIN { printf "%.3f", ns / 1e9 }')
+    run_wall=$(seconds_since "$start")
     if [ "$status" != 0 ]; then
         echo "driver failed (exit $status):" >&2
         cat "$output" >&2

@@ -212,7 +212,7 @@ bool PrepareAttempt(CDownloadSession& session)
     return true;
 }
 
-// A receive buffer that holds several of the library's 1 MiB reads: with the system's
+// A receive buffer that holds two of the library's 2 MiB reads: with the system's
 // default, a download now and then settled at reads of under 100 KiB and took twice as
 // long, since every read costs the same fixed time under Wine.
 void EnlargeReceiveBuffer(socket_t sock)

@@ -4,6 +4,7 @@
 #include <new>
 #include <vector>
 
+#include "afx/afxconv.h"
 #include "net/request_url.h"
 
 CHttpClient* g_pHttpClient = nullptr;
@@ -72,12 +73,7 @@ std::string Utf8ToAnsi(const std::string& utf8)
         return std::string();
     std::vector<wchar_t> wide(static_cast<size_t>(wideCount) + 1, L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), wideCount);
-    const int ansiCount = WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), -1, nullptr, 0, nullptr, nullptr);
-    if (ansiCount <= 0)
-        return std::string();
-    std::vector<char> ansi(static_cast<size_t>(ansiCount) + 1, '\0');
-    WideCharToMultiByte(CP_THREAD_ACP, 0, wide.data(), -1, ansi.data(), ansiCount, nullptr, nullptr);
-    return std::string(ansi.data());
+    return AfxW2A(wide.data()).str();
 }
 }  // namespace
 

@@ -37,22 +37,6 @@ void Configure(std::initializer_list<std::string> lines)
         CConfig::GetInstance()->ParseLine(line.c_str());
 }
 
-// A VT_DISPATCH argument is a null object: a method that read it would crash.
-VARIANT Arg(VARTYPE type, LONG number = 0)
-{
-    VARIANT v;
-    VariantInit(&v);
-    V_VT(&v) = type;
-    V_I4(&v) = number;
-    return v;
-}
-VARIANT Text(const char* text)
-{
-    VARIANT v = Arg(VT_BSTR);
-    V_BSTR(&v) = AfxA2Bstr(text);
-    return v;
-}
-
 class BrowserPage : public ::testing::Test {
 protected:
     void SetUp() override
@@ -60,6 +44,7 @@ protected:
         AfxEnableControlContainer();
         LogInit(m_logPath.c_str());
         m_app.isQuitting = 1;  // OpenGameWindow logs its call and starts nothing
+        m_app.redirectProbe = &m_probe;
         g_pfnOpenWebAddress = [](const char* url) { g_opened.push_back(url); };
         // /go/N: N more hops, then the page that holds the jump text; /long/N: a Location of N bytes.
         for (int n = 1; n <= 10; ++n)
@@ -319,18 +304,20 @@ TEST_F(BrowserPage, TheSimpleWindowsHiddenBrowserOpensTheGameWhenANavigationComp
     ASSERT_TRUE(simple.Create(IDD_SIMPLE_CONTENT));
     simple.Navigate(Url("/simple").c_str());
     EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/simple"); }, 10000));
-    for (const char* url : {"http://h/p?x=1", "http://h/p?jumpme&a=1&b=2"})
+    // A frame completing on the jump address after its page opens no second game.
+    for (const char* url : {"http://h/p?x=1", "http://h/p?jumpme&a=1&b=2", "http://h/frame?jumpme&c=3"})
         vt::FireUrlEvent(simple.m_browser.GetControlUnknown(), DISPID_BROWSER_NAVIGATECOMPLETE2, url);
     EXPECT_EQ(std::vector<std::string>{"jumpme&a=1&b=2"}, GamesOpened());
     const auto lines = vt::LogMessages(m_logPath);
     EXPECT_TRUE(vt::Contains(lines, "导航到页面：" + Url("/simple")));
     EXPECT_TRUE(vt::Contains(lines, "页面跳转完成: http://h/p?x=1"));
+    EXPECT_TRUE(vt::Contains(lines, "游戏已打开，不再处理跳转：http://h/frame?jumpme&c=3"));
     simple.DestroyWindow();
 }
 
 TEST_F(BrowserPage, MethodsByAnyCaseReadOnlyTheTextArgumentsGiven)
 {
-    VARIANT referenced = Text("by reference");
+    VARIANT referenced = vt::Text("by reference");
     const Lines noText = {"writeLog无法获取参数！"}, syncLogin = {"GetIDsOfNames syncLogin"};
     const struct {
         const wchar_t* name;
@@ -338,33 +325,30 @@ TEST_F(BrowserPage, MethodsByAnyCaseReadOnlyTheTextArgumentsGiven)
         Lines lines;  // the first lines logged
     } cases[] = {
         {L"OPENGAMEWIN",
-         {Text("a=1&b=2")},
+         {vt::Text("a=1&b=2")},
          {"GetIDsOfNames openGameWin", "Invoke openGameWin", "url: a=1&b=2",
           "OpenGameWindow, szTitle = servername, szUrl = a=1&b=2"}},
         {L"openGameWin", {}, {"GetIDsOfNames openGameWin", "Invoke openGameWin", "openGameWin无法获取参数！"}},
-        {L"WriteLog", {Text("%E4%B8 %s %d 微端")}, {"%E4%B8 %s %d 微端"}},
-        {L"writelog", {Text("first"), Text("last")}, {"last"}},
-        {L"writeLog", {Arg(VT_I4, 42)}, {"42"}},
-        {L"writeLog", {Arg(VT_BYREF | VT_VARIANT)}, {"by reference"}},
+        {L"WriteLog", {vt::Text("%E4%B8 %s %d 微端")}, {"%E4%B8 %s %d 微端"}},
+        {L"writelog", {vt::Text("first"), vt::Text("last")}, {"last"}},
+        {L"writeLog", {vt::Variant(VT_I4, 42)}, {"42"}},
+        {L"writeLog", {vt::ByRef(VT_VARIANT, &referenced)}, {"by reference"}},
         {L"writeLog", {}, noText},
-        {L"writeLog", {Arg(VT_NULL)}, noText},
-        {L"writeLog", {Arg(VT_DISPATCH)}, noText},
-        {L"syncLogin", {Arg(VT_DISPATCH)}, {syncLogin[0], "2144 syncLogin参数错误！"}},
+        {L"writeLog", {vt::Variant(VT_NULL)}, noText},
+        {L"writeLog", {vt::Variant(VT_DISPATCH)}, noText},
+        {L"syncLogin", {vt::Variant(VT_DISPATCH)}, {syncLogin[0], "2144 syncLogin参数错误！"}},
         {L"isMICROclient", {}, {"GetIDsOfNames isMicroClient"}},  // no place for the result: nothing written
         {L"getappVER", {}, {"GetIDsOfNames getAppVer"}},
-        {L"SYNCLOGIN", {Arg(VT_I4, 7)}, {syncLogin[0], "2144 syncLogin, token: 7, no winid"}},
+        {L"SYNCLOGIN", {vt::Variant(VT_I4, 7)}, {syncLogin[0], "2144 syncLogin, token: 7, no winid"}},
     };
     for (auto c : cases) {
-        for (VARIANT& arg : c.args)
-            if (V_VT(&arg) == (VT_BYREF | VT_VARIANT))
-                V_VARIANTREF(&arg) = &referenced;
         const Lines lines = LinesOf([&] { EXPECT_EQ(S_OK, Call(c.name, c.args)); });
         EXPECT_EQ(c.lines, Lines(lines.begin(), lines.begin() + std::min(lines.size(), c.lines.size())));
         for (VARIANT& arg : c.args)
             VariantClear(&arg);
     }
     VariantClear(&referenced);
-    EXPECT_EQ(Lines{}, LinesOf([&] { EXPECT_EQ(DISP_E_UNKNOWNNAME, Call(L"closeWindow", {Text("x")})); }));
+    EXPECT_EQ(Lines{}, LinesOf([&] { EXPECT_EQ(DISP_E_UNKNOWNNAME, Call(L"closeWindow", {vt::Text("x")})); }));
     // No method has named arguments.
     const wchar_t* named[] = {L"writeLog", L"text"};
     DISPID ids[2] = {};
@@ -394,9 +378,37 @@ TEST_F(BrowserPage, ResultsOnlyWhereTheCallerGivesAPlace)
     EXPECT_EQ(S_OK, Call(L"isMicroClient", {}, &result));
 }
 
+// A document that takes the handler given to it, as the HTML engine's does.
+struct FakeDocument : IDispatch, ICustomDoc {
+    IDocHostUIHandler* handler = nullptr;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        *ppv = riid == __uuidof(ICustomDoc) ? static_cast<ICustomDoc*>(this) : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetUIHandler(IDocHostUIHandler* given) override
+    {
+        given->AddRef();
+        handler = given;
+        return S_OK;
+    }
+};
+
 TEST(DocHostUIHandler, AnswersTheDocumentsQuestionsAndGoesWithItsLastReference)
 {
-    auto* handler = new CDocHostUIHandlerImpl;
+    FakeDocument document;
+    InstallDocHostUIHandler(&document);
+    CDocHostUIHandlerImpl* handler = g_pDocHostUIHandler;
+    ASSERT_TRUE(handler && document.handler == handler);
     wchar_t css[] = L"body{}";
     DOCHOSTUIINFO info{999, 0, 7, css, nullptr};
     EXPECT_EQ(S_OK, handler->GetHostInfo(&info));
@@ -406,9 +418,11 @@ TEST(DocHostUIHandler, AnswersTheDocumentsQuestionsAndGoesWithItsLastReference)
     EXPECT_TRUE(handler->GetExternal(&external) == S_OK && external == g_pWebDispatcher);
     void* asked = &info;
     EXPECT_TRUE(handler->QueryInterface(__uuidof(IDocHostUIHandler2), &asked) == E_NOINTERFACE && !asked);
-    EXPECT_EQ(S_OK, handler->QueryInterface(IID_IUnknown, &asked));  // the creator's reference and this one
-    EXPECT_EQ(1u, handler->Release());
+    EXPECT_EQ(S_OK, handler->QueryInterface(IID_IUnknown, &asked));  // the dialog's, the document's and this one
+    EXPECT_EQ(2u, handler->Release());
+    EXPECT_EQ(1u, document.handler->Release());
     EXPECT_EQ(0u, handler->Release());
+    g_pDocHostUIHandler = nullptr;
 }
 
 }  // namespace

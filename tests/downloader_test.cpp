@@ -40,14 +40,6 @@ std::string Failed(int running, int status, const std::string& url)
            ", url: " + url;
 }
 
-// Polls every 10 ms until ready() holds; false after kWaitMs.
-bool WaitUntil(const std::function<bool()>& ready)
-{
-    for (DWORD waited = 0; waited < kWaitMs && !ready(); waited += 10)
-        Sleep(10);
-    return ready();
-}
-
 // Runs job on a thread of its own; false when it has not returned in time (the job is
 // then left running, so that a blocked call cannot hang the test run).
 bool RunWithin(const std::function<void()>& job)
@@ -90,7 +82,7 @@ protected:
     bool Fetch(const std::string& url, const std::string& target)
     {
         Start(url, target);
-        return WaitUntil([this] { return progress.done == 1; });
+        return vt::WaitUntil([this] { return progress.done == 1; }, kWaitMs);
     }
     // Notes the Range header of a request the server saw ("" when none); gives how many it saw.
     size_t Seen(const httplib::Request& request)
@@ -315,8 +307,9 @@ TEST_F(DownloaderTest, StarvedAndUnstartedWorkersEndTheDownloadAsFailed)
     const std::string target = dir / "pkg";
     HANDLE worker = Start(server.Url("/f"), target);
     WIN32_FILE_ATTRIBUTE_DATA data{};  // from the folder entry: the worker holds the target unshared
-    ASSERT_TRUE(WaitUntil(
-        [&] { return GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == 1; }));
+    ASSERT_TRUE(vt::WaitUntil(
+        [&] { return GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow == 1; },
+        kWaitMs));
     vt::g_starvedThread = GetThreadId(worker);
     SetEvent(starved);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(worker, kWaitMs));

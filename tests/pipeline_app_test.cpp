@@ -42,26 +42,19 @@ protected:
         CreateDirectoryA((dir / "qxgame\\qxgame_Data").c_str(), nullptr);
     }
     void Config(const std::string& line) { CConfig::GetInstance()->ParseLine(line.c_str()); }
-    // Each of texts is part of a log message, in this order.
-    bool Logged(const std::vector<std::string>& texts)
-    {
-        size_t next = 0;
-        for (const std::string& message : vt::LogMessages(dir / "log.log"))
-            next += next < texts.size() && message.find(texts[next]) != std::string::npos;
-        return next == texts.size();
-    }
+    bool Logged(const std::vector<std::string>& texts) { return vt::LogHasInOrder(dir / "log.log", texts); }
     // Runs step, which shows a box, answers it with OK once ready() holds, gives "title|text".
     std::string AnswerBox(
         const std::function<void()>& step, const std::function<bool()>& ready = [] { return true; })
     {
         vt::MessageBoxSeen box;
         std::thread answer([&] {
-            for (int i = 0; i < 500 && (box.text.empty() || !ready()); ++i)  // the text comes just after the box
-                vt::WaitForMessageBox(GetCurrentProcessId(), box, 10);
+            vt::WaitUntil(  // the text comes just after the box
+                [&] { return vt::WaitForMessageBox(GetCurrentProcessId(), box, 10) && !box.text.empty() && ready(); },
+                5000);
             vt::PressOk(box);
         });
-        MSG msg;  // Quit's message to this thread would end the box at once
-        while (PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+        while (vt::QuitWasPosted()) {  // Quit's message to this thread would end the box at once
         }
         step();
         answer.join();
@@ -78,8 +71,7 @@ TEST_F(PipelineApp, AHeldDownloadWaitsAndACutShellConfigIsNeverRead)
     std::atomic<bool> requested{false}, release{false};
     server.server().Get("/yy.ini", [&](const httplib::Request&, httplib::Response& res) {
         requested = true;
-        for (int i = 0; i < 1000 && !release; ++i)
-            Sleep(10);
+        vt::WaitUntil([&] { return release.load(); }, 10000);
         res.set_content("pkgName=frompf\r\n", "text/plain");
     });
     server.server().Get("/shellcfg.ini", [](const httplib::Request&, httplib::Response& res) {
@@ -100,16 +92,16 @@ TEST_F(PipelineApp, AHeldDownloadWaitsAndACutShellConfigIsNeverRead)
     app.platform = "yy";
 
     app.CheckPlatformConfig();
-    for (int i = 0; i < 1000 && !requested; ++i)  // the worker has logged its start: no lines collide
-        Sleep(10);
-    app.QueryMinVersion();  // as a page asking for the game would
+    vt::WaitUntil([&] { return requested.load(); }, 10000);  // the worker has logged its start: no lines collide
+    app.QueryMinVersion();                                   // as a page asking for the game would
     EXPECT_EQ(app.savePath, (dir / "yy.ini.downloading").c_str());
     release = true;
-    for (int i = 0; i < 2000 && !app.isGameInstalled; ++i) {
-        Sleep(10);
-        app.OnDownloadTimer();
-    }
-    EXPECT_EQ(app.isGameInstalled, 1);
+    EXPECT_TRUE(vt::WaitUntil(
+        [&] {
+            app.OnDownloadTimer();
+            return app.isGameInstalled != 0;
+        },
+        20000));
     EXPECT_EQ(vt::ReadFileBytes(dir / "shellcfg.ini"), "[game]\r\nminver=7\r\n");
     EXPECT_FALSE(vt::FileExists(dir / "shellcfg.ini.downloading"));
     EXPECT_TRUE(Logged({"平台配置文件下载中，游戏版本配置文件等它结束后再下载，task=0", "平台配置下载结束",
@@ -127,8 +119,14 @@ TEST_F(PipelineApp, SupervisionOfALaunchedGame)
     app.OpenGameWindow("", "qid=42");
     ASSERT_NE(app.unityProcess, nullptr);
 
-    // A log left by an earlier game counts as missing: the upload comes after 3000 s.
+    // This launch's log before the game's "ok": the logs go up at once.
     const std::string outputLog = dir / "qxgame\\qxgame_Data\\output_log.txt";
+    vt::WriteFileBytes(outputLog, "fine\r\n");
+    app.CheckUnityOutputLog();
+    EXPECT_EQ(app.isLogUploaded, 1);
+    EXPECT_TRUE(Logged({"unity启动正常", "上传日志："}));
+    app.isLogUploaded = 0;
+    // A log left by an earlier game counts as missing: the upload comes after 3000 s.
     vt::WriteFileBytes(outputLog, "old run\r\n");
     const FILETIME old = {0, 0x01D00000};
     HANDLE file = CreateFileA(outputLog.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
@@ -175,6 +173,13 @@ TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
     EXPECT_EQ(log[log.size() - 4], "OpenGameWindow, szTitle = , szUrl = qid=1");
     EXPECT_EQ(log[log.size() - 2], "正在退出，不再打开游戏");
     EXPECT_EQ(log.back(), "退出进程");
+
+    // A downloaded package that cannot take its name: a box, and nothing is unpacked.
+    app.taskName = "游戏包", app.savePath = (dir / "qxgame.pkg.downloading").c_str();
+    EXPECT_EQ(AnswerBox([&] { app.OnGamePackageDownloaded(); }),
+              "错误提示|游戏包保存失败：" + (dir / "qxgame.pkg") + "（错误码：2）");
+    EXPECT_TRUE(Logged({"游戏包下载结束，重命名", "T:12;downloaderrAGENT:", "弹出提示：游戏包保存失败"}));
+    EXPECT_EQ(vt::LogMessages(dir / "log.log").back(), "退出进程");
 }
 
 // The self-update check in folders of their own: what it reads, what it refuses, and the

@@ -37,37 +37,21 @@ protected:
     // lines in which "SERVER" stands for its address.
     void UseFolder(const std::string& name, const std::string& extra = "", const std::string& exe = "VorlanClient.exe")
     {
-        folder = dir / name;
-        exeName = exe;
-        CreateDirectoryA(folder.c_str(), nullptr);
-        CreateDirectoryA((folder + "\\qxgame").c_str(), nullptr);
-        vt::CopyFileTo(vt::LauncherExe(), folder + "\\" + exe);
         const std::string lines = "pfCfgName=%s.ini\r\npfURL=SERVER/%s?t=%d\r\nshellcfgURL=SERVER/shellcfg.ini?t=%d\r\n"
                                   "pkg=SERVER/pkg_{0}.zip\r\nqos=SERVER/qos\r\njump=/game?\r\n" +
                                   extra;
-        Write("qxconfig.ini", std::regex_replace(lines, std::regex("SERVER"), server.Url("")));
+        folder = vt::LauncherFolder(dir / name, std::regex_replace(lines, std::regex("SERVER"), server.Url("")), exe);
+        CreateDirectoryA((folder / "qxgame").c_str(), nullptr);
     }
-    void Write(const std::string& name, const std::string& bytes) { vt::WriteFileBytes(folder + "\\" + name, bytes); }
-    std::string Read(const std::string& name) { return vt::ReadFileBytes(folder + "\\" + name); }
-    // Runs the launcher to its end, answering each box with OK; after closeAfterBoxes boxes (never
-    // when negative) asks the main window to close, which it does once the package is installed.
+    // Runs the launcher to its end; after closeAfterBoxes boxes (never when negative) asks the
+    // main window to close, which it does once the package is installed.
     long Run(const std::string& tail, int closeAfterBoxes = 0)
     {
-        requests.clear(), qos.clear(), boxes.clear();
-        vt::Process launcher;
-        if (!launcher.Start(folder + "\\" + exeName, tail, folder))
-            return -2;
-        for (DWORD start = GetTickCount(); GetTickCount() - start < 30000 && launcher.Wait(0) == -1; Sleep(100)) {
-            vt::MessageBoxSeen box;
-            HWND window = vt::FindMainWindow(launcher.pid());
-            if (vt::WaitForMessageBox(launcher.pid(), box, 0)) {
-                boxes.push_back(box.title + "|" + box.text);
-                vt::PressOk(box);
-            } else if (window && closeAfterBoxes >= 0 && boxes.size() >= static_cast<size_t>(closeAfterBoxes)) {
+        requests.clear(), qos.clear();
+        return folder.Run(tail, [&](HWND window) {
+            if (closeAfterBoxes >= 0 && folder.boxes.size() >= static_cast<size_t>(closeAfterBoxes))
                 PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
-            }
-        }
-        return launcher.Wait(0);
+        });
     }
     // "step tag, ..." of the QoS reports after the page's own (step 1).
     std::string QosSteps()
@@ -79,35 +63,28 @@ protected:
                 steps += (steps.empty() ? "" : ", ") + match[1].str() + " " + match[2].str();
         return steps;
     }
-    // Every message of expected is in the log, in this order.
-    bool LogHasInOrder(const Lines& expected)
-    {
-        size_t next = 0;
-        for (const std::string& message : vt::LogMessages(folder + "\\log.log"))
-            next += next < expected.size() && message == expected[next];
-        return next == expected.size();
-    }
+    bool LogHasInOrder(const Lines& texts) { return vt::LogHasInOrder(folder / "log.log", texts); }
 
     vt::TempDir dir{"pipee2e"};
-    std::string folder, exeName;
+    vt::LauncherFolder folder;
     vt::TestServer server;
     std::mutex mutex;
     std::map<std::string, std::string> files;
-    Lines requests, qos, boxes;
+    Lines requests, qos;
 };
 
 TEST_F(LauncherRun, InstallsOnTheFirstRunAndFindsThePackageLater)
 {
     ASSERT_EQ(Run("yy"), 0);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(folder.boxes.empty());
     ASSERT_EQ(requests.size(), 3u);
     EXPECT_TRUE(std::regex_match(requests[2], std::regex("/pkg_00012\\.zip\\?ver=\\d+"))) << requests[2];
     EXPECT_EQ(QosSteps(), kInstallSteps);
-    EXPECT_EQ(Read("qxgame\\qxgame.exe"), "game exe");
-    EXPECT_EQ(Read("pkg.ver"), "12");
-    EXPECT_EQ(Read("yy.ini"), "pkgName=qxgame\r\n");
+    EXPECT_EQ(folder.Read("qxgame\\qxgame.exe"), "game exe");
+    EXPECT_EQ(folder.Read("pkg.ver"), "12");
+    EXPECT_EQ(folder.Read("yy.ini"), "pkgName=qxgame\r\n");
     for (const char* gone : {"qxgame.pkg", "qxgame.pkg.downloading", "shellcfg.ini.downloading", "yy.ini.downloading"})
-        EXPECT_FALSE(vt::FileExists(folder + "\\" + gone)) << gone;
+        EXPECT_FALSE(vt::FileExists(folder / gone)) << gone;
     EXPECT_TRUE(LogHasInOrder({"检查平台配置文件：yy.ini", "开始下载平台配置文件", "平台配置文件下载结束，task=4",
                                "平台配置下载结束", "游戏版本配置文件下载结束，task=0", "最低版本查询结束",
                                "在线获取最低版本为12", "本地版本为0，最低版本为12", "本地pkg已过期，删除重下",
@@ -117,18 +94,25 @@ TEST_F(LauncherRun, InstallsOnTheFirstRunAndFindsThePackageLater)
     ASSERT_EQ(Run("yy"), 0);
     EXPECT_EQ(requests.size(), 1u);
     EXPECT_TRUE(LogHasInOrder({"平台配置文件已存在", "本地版本为12，最低版本为12", "游戏已安装"}));
-    // A newer pkg.ver is as wrong as an older one: the folder goes and the package comes again.
-    Write("pkg.ver", "13");
-    Write("qxgame\\leftover.txt", "old");
+    // A newer pkg.ver is as wrong as an older one: the folder goes and the package comes
+    // again, also past an old file held open (only an old game exe left would stop it).
+    folder.Write("pkg.ver", "13");
+    folder.Write("qxgame\\leftover.txt", "old");
+    folder.Write("qxgame\\held.txt", "old");
+    HANDLE held =
+        CreateFileA((folder / "qxgame\\held.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_EQ(Run("yy"), 0);
+    CloseHandle(held);
+    EXPECT_TRUE(folder.boxes.empty());
     EXPECT_EQ(requests.size(), 2u);
-    EXPECT_FALSE(vt::FileExists(folder + "\\qxgame\\leftover.txt"));
-    EXPECT_EQ(Read("pkg.ver"), "12");
+    EXPECT_FALSE(vt::FileExists(folder / "qxgame\\leftover.txt"));
+    EXPECT_EQ(folder.Read("qxgame\\qxgame.exe"), "game exe");
+    EXPECT_EQ(folder.Read("pkg.ver"), "12");
 
     // Hide mode reads the command file from start-up and reports nothing.
-    CreateDirectoryA((folder + "\\qxgame\\qxgame_Data").c_str(), nullptr);
-    CreateDirectoryA((folder + "\\qxgame\\qxgame_Data\\qxcmd").c_str(), nullptr);
-    Write("qxgame\\qxgame_Data\\qxcmd\\42.txt", "1\r\nquit\r\n");
+    CreateDirectoryA((folder / "qxgame\\qxgame_Data").c_str(), nullptr);
+    CreateDirectoryA((folder / "qxgame\\qxgame_Data\\qxcmd").c_str(), nullptr);
+    folder.Write("qxgame\\qxgame_Data\\qxcmd\\42.txt", "1\r\nquit\r\n");
     EXPECT_EQ(Run("yy hide cmd42", -1), 0);
     EXPECT_TRUE(qos.empty());
     EXPECT_TRUE(LogHasInOrder({"启动参数：yy hide cmd42", "检查平台配置文件：yy.ini", "退出进程"}));
@@ -163,16 +147,17 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
         UseFolder("run" + std::to_string(++run), c.config);
         HANDLE held = INVALID_HANDLE_VALUE;
         if (c.held) {
-            Write("qxgame\\qxgame.exe", "version 11");
-            Write("pkg.ver", "11");
-            held = CreateFileA((folder + "\\" + c.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            folder.Write("qxgame\\qxgame.exe", "version 11");
+            folder.Write("pkg.ver", "11");
+            held = CreateFileA((folder / c.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
         }
         EXPECT_EQ(Run(c.tail), 0) << run;
         CloseHandle(held);
-        const std::string seen = boxes.size() == 1 ? boxes[0] : std::to_string(boxes.size()) + " boxes";
+        const std::string seen =
+            folder.boxes.size() == 1 ? folder.boxes[0] : std::to_string(folder.boxes.size()) + " boxes";
         EXPECT_TRUE(std::regex_match(seen, std::regex(c.box))) << seen;
         EXPECT_EQ(QosSteps(), c.qos) << run;
-        EXPECT_FALSE(vt::FileExists(folder + "\\3601.ini") || vt::FileExists(folder + "\\3601.ini.downloading"));
+        EXPECT_FALSE(vt::FileExists(folder / "3601.ini") || vt::FileExists(folder / "3601.ini.downloading"));
     }
 }
 
@@ -197,18 +182,15 @@ TEST_F(LauncherRun, StartsTheGameThePageChoseAndFollowsIt)
         {"", "缺少组件|检测到您尚未安装微软DirectX9，安装后即可体验极致酷炫游戏效果！", {"未安装dx9，提示安装"}},
     };
     const char kAppDefaults[] = "Software\\Wine\\AppDefaults\\NoD3D9.exe\\DllOverrides";
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, kAppDefaults, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
-    RegSetValueExA(key, "d3d9", 0, REG_SZ, reinterpret_cast<const BYTE*>("native"), 7);
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_CURRENT_USER, kAppDefaults, "d3d9", REG_SZ, "native", 7);
     int run = 0;
     for (const auto& c : cases) {
         const char* exe = ++run == 3 ? "NoD3D9.exe" : "VorlanClient.exe";
         UseFolder("run" + std::to_string(run),
                   std::string("page=SERVER/game?qid=42&server=7&bad\r\nparams=") + c.params + "\r\n", exe);
-        vt::CopyFileTo(vt::ExeDir() + "\\fake_d3d9\\d3d9.dll", folder + "\\d3d9.dll");
+        vt::CopyFileTo(vt::ExeDir() + "\\fake_d3d9\\d3d9.dll", folder / "d3d9.dll");
         EXPECT_EQ(Run("yy", run == 3 ? 1 : -1), 0) << run;
-        EXPECT_EQ(boxes, *c.box ? Lines{c.box} : Lines{}) << run;
+        EXPECT_EQ(folder.boxes, *c.box ? Lines{c.box} : Lines{}) << run;
         EXPECT_TRUE(LogHasInOrder(c.log)) << run;
     }
     RegDeleteKeyA(HKEY_CURRENT_USER, kAppDefaults);
@@ -231,23 +213,22 @@ TEST_F(LauncherRun, HandsOverToTheUpdaterOnce)
                              server.Url("/%s?t=%d") + "\r\nautoupdate=" + server.Url("/autoupdate.exe?t=%d") + "\r\n";
     files["/upd.pkg"] = "update package";
     files["/autoupdate.exe"] = vt::ReadFileBytes(vt::ExeDir() + "\\fakeupdater.exe");
-    Write("pkg.ver", "12");
-    Write("qxgame\\qxgame.exe", "installed");
+    folder.Write("pkg.ver", "12");
+    folder.Write("qxgame\\qxgame.exe", "installed");
     ASSERT_EQ(Run("yy --source=lobby", -1), 0);
-    EXPECT_EQ(boxes, Lines{"微端更新|新微端已经更新完毕，重启微端即可体验"});
+    EXPECT_EQ(folder.boxes, Lines{"微端更新|新微端已经更新完毕，重启微端即可体验"});
     ASSERT_EQ(requests.size(), 4u);  // the platform file, shellcfg.ini, then the two files
     EXPECT_EQ(requests[2].substr(0, 11), "/upd.pkg?t=");
     EXPECT_EQ(requests[3].substr(0, 18), "/autoupdate.exe?t=");
-    EXPECT_EQ(Read("upd.pkg"), "update package");
-    for (int i = 0; i < 100 && Read("autoupdate_args.txt").empty(); ++i)
-        Sleep(50);
-    EXPECT_EQ(Read("autoupdate_args.txt"), " yy --source=lobby\r\n" + folder + "\r\n");
+    EXPECT_EQ(folder.Read("upd.pkg"), "update package");
+    vt::WaitUntil([&] { return !folder.Read("autoupdate_args.txt").empty(); }, 5000);
+    EXPECT_EQ(folder.Read("autoupdate_args.txt"), " yy --source=lobby\r\n" + dir / "client" + "\r\n");
     EXPECT_TRUE(
         LogHasInOrder({"微端更新包下载结束，重命名", "自动更新程序下载结束，重命名", "自动更新拉起成功", "退出进程"}));
 
     // The updater did not raise the version: this run fetches nothing more and stays.
     ASSERT_EQ(Run("yy"), 0);
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(folder.boxes.empty());
     EXPECT_EQ(requests.size(), 1u);
     EXPECT_TRUE(LogHasInOrder({"游戏已安装", "已为推荐版本1.0.0.2拉起过自动更新，微端仍为1.0.0.1，本次不再更新"}));
 }

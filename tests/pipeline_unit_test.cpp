@@ -103,7 +103,7 @@ TEST(PipelineUnit, PackageFiles)
     SetFileAttributesA((game + "\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(DeleteDirectory(game.c_str()));
     EXPECT_FALSE(vt::FileExists(game));
-    for (const char* name : {"", ".", "..", "a\\b", "a/b", "c:"})
+    for (const char* name : {"", ".", "..", "...", " .", " ", "a\\b", "a/b", "c:"})
         EXPECT_FALSE(IsSafePackageName(name)) << name;
     EXPECT_TRUE(IsSafePackageName("..game"));
 }

@@ -1,5 +1,5 @@
 // The drawn controls of the simple window painted under Wine and read back pixel by pixel.
-#include "tests/support/browser_events.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 

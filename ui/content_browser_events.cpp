@@ -5,8 +5,6 @@
 
 #include <shellapi.h>
 
-#include <mshtmhst.h>
-
 #include "app/config.h"
 #include "base/log.h"
 #include "app/vorlan_app.h"
@@ -20,13 +18,6 @@ void OpenWithShell(const char* url)
 {
     ShellExecuteA(nullptr, "open", url, nullptr, nullptr, SW_SHOW);
 }
-
-CRedirectProbe& RedirectProbe(CVorlanClientApp& app)
-{
-    if (!app.redirectProbe)
-        app.redirectProbe = new CRedirectProbe;
-    return *app.redirectProbe;
-}
 }  // namespace
 
 void (*g_pfnOpenWebAddress)(const char* url) = OpenWithShell;
@@ -35,9 +26,9 @@ void CControllersDlg::OnBeforeNavigate2(IDispatch*, VARIANT* URL, VARIANT*, VARI
                                         VARIANT_BOOL* Cancel)
 {
     CVorlanClientApp* app = GetVorlanApp();
-    if (!app)
+    if (!app || !app->redirectProbe)  // made at start-up
         return;
-    const CString target = BeforeNavigateTarget(UrlText(URL), ReadPageJumpConfig(), RedirectProbe(*app));
+    const CString target = BeforeNavigateTarget(UrlText(URL), ReadPageJumpConfig(), *app->redirectProbe);
     if (target.IsEmpty())
         return;
     app->OpenGameWindow("", QueryTextOf(target));
@@ -76,12 +67,7 @@ void CControllersDlg::InstallUIHandler()
     IDispatch* document = m_browser.get_Document();
     if (!document)
         return;
-    g_pDocHostUIHandler = new CDocHostUIHandlerImpl;
-    ICustomDoc* custom = nullptr;
-    if (SUCCEEDED(document->QueryInterface(__uuidof(ICustomDoc), reinterpret_cast<void**>(&custom)))) {
-        custom->SetUIHandler(g_pDocHostUIHandler);
-        custom->Release();
-    }
+    InstallDocHostUIHandler(document);
     document->Release();
 }
 
@@ -102,6 +88,11 @@ void CSimpleCtnDlg::OnNavigateComplete2(IDispatch*, VARIANT* URL)
     CVorlanClientApp* app = GetVorlanApp();
     if (!app || !CompletedNavigationOpensGame(url, CConfig::GetInstance()->GetValue("jump")))
         return;
+    if (m_bGameOpened) {
+        WriteLog("游戏已打开，不再处理跳转：%s", url.GetString());
+        return;
+    }
+    m_bGameOpened = true;
     app->OpenGameWindow("", QueryTextOf(url));
     m_browser.Stop();
 }

@@ -4,6 +4,16 @@
 
 CDocHostUIHandlerImpl* g_pDocHostUIHandler = nullptr;
 
+void InstallDocHostUIHandler(IDispatch* document)
+{
+    g_pDocHostUIHandler = new CDocHostUIHandlerImpl;
+    ICustomDoc* custom = nullptr;
+    if (SUCCEEDED(document->QueryInterface(__uuidof(ICustomDoc), reinterpret_cast<void**>(&custom)))) {
+        custom->SetUIHandler(g_pDocHostUIHandler);
+        custom->Release();
+    }
+}
+
 HRESULT CDocHostUIHandlerImpl::QueryInterface(REFIID riid, void** ppv)
 {
     if (!ppv)

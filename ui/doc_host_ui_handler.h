@@ -44,3 +44,7 @@ private:
 // The handler of the web page dialog's document, or null before one was made; the
 // dialog holds one reference through it.
 extern CDocHostUIHandlerImpl* g_pDocHostUIHandler;
+
+// Makes g_pDocHostUIHandler and gives it to document (through its ICustomDoc, which
+// takes a reference of its own).
+void InstallDocHostUIHandler(IDispatch* document);

@@ -61,11 +61,6 @@ IDispatch* DispatchOf(const VARIANT& argument)
 {
     return V_VT(&argument) == VT_DISPATCH ? V_DISPATCH(&argument) : nullptr;
 }
-
-CString BstrText(const VARIANT& argument)
-{
-    return V_VT(&argument) == VT_BSTR ? AfxW2A(V_BSTR(&argument)) : CString();
-}
 }  // namespace
 
 CString UrlText(const VARIANT* url)
@@ -167,7 +162,7 @@ void CExplorer1::OnControlEvent(DISPID event, DISPPARAMS* params)
             IDispatch** ppDisp =
                 V_VT(&a[4]) == (VT_BYREF | VT_DISPATCH) && V_DISPATCHREF(&a[4]) ? V_DISPATCHREF(&a[4]) : &ignored;
             const DWORD flags = V_VT(&a[2]) == VT_I4 || V_VT(&a[2]) == VT_UI4 ? V_UI4(&a[2]) : 0;
-            m_events->OnNewWindow3(ppDisp, CancelOf(a[3], standIn), flags, BstrText(a[1]), BstrText(a[0]));
+            m_events->OnNewWindow3(ppDisp, CancelOf(a[3], standIn), flags, UrlText(&a[1]), UrlText(&a[0]));
         }
         break;
     default: break;

@@ -52,7 +52,6 @@ public:
     // Creates the control where the dialog template has its placeholder id; events go to
     // events from the start.
     BOOL CreateInPlaceOf(CWnd* parent, UINT id, CWebBrowserEvents* events);
-    void SetEvents(CWebBrowserEvents* events) { m_events = events; }
 
     // A null optional argument is passed as missing.
     void Navigate(const char* URL, VARIANT* Flags = nullptr, VARIANT* TargetFrameName = nullptr,

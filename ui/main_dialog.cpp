@@ -1,7 +1,5 @@
 #include "ui/main_dialog.h"
 
-#include "afx/afxgdi.h"
-#include "base/log.h"
 #include "app/vorlan_app.h"
 #include "res/resource.h"
 #include "ui/content_dlg_base.h"
@@ -16,11 +14,6 @@ static_assert(sizeof(NOTIFYICONDATAA) == 508, "NOTIFYICONDATAA is 508 bytes");
 
 namespace {
 const char kTrayTip[] = "Varomel";
-
-CVorlanClientApp* App()
-{
-    return GetVorlanApp();
-}
 }  // namespace
 
 void PremultiplyAlpha(BYTE* bits, int width, int height, int pitch)
@@ -157,7 +150,7 @@ BOOL CVorlanClientDlg::OnInitDialog()
     lstrcpynA(m_nid.szTip, kTrayTip, sizeof(m_nid.szTip));
     Shell_NotifyIconA(NIM_ADD, &m_nid);
 
-    if (CVorlanClientApp* app = App())
+    if (CVorlanClientApp* app = GetVorlanApp())
         app->CheckPlatformConfig();
     return TRUE;
 }
@@ -220,14 +213,14 @@ void CVorlanClientDlg::OnWindowPosChanging(WINDOWPOS* position)
 
 void CVorlanClientDlg::OnBnClickedCancel()
 {
-    CVorlanClientApp* app = App();
+    CVorlanClientApp* app = GetVorlanApp();
     if (app && app->isGameInstalled)
         app->Quit();
 }
 
 void CVorlanClientDlg::OnTimer(UINT_PTR id)
 {
-    CVorlanClientApp* app = App();
+    CVorlanClientApp* app = GetVorlanApp();
     if (!app)
         return;
     switch (id) {
@@ -253,14 +246,10 @@ LRESULT CVorlanClientDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
 {
     if (iconId != kTrayIconId)
         return 1;
-    CVorlanClientApp* app = App();
+    CVorlanClientApp* app = GetVorlanApp();
     if (mouseMessage == WM_LBUTTONDBLCLK) {
-        if (!app || !app->ActivateGameWindow()) {
-            g_bHide = 0;
-            m_pContent->ResetPage();
-            ShowWindow(SW_SHOWNORMAL);
-            SetForegroundWindow();
-        }
+        if (!app || !app->ActivateGameWindow())
+            RestoreShellWindow();
     } else if (mouseMessage == WM_RBUTTONUP) {
         if (app && app->IsExitAllowed())
             ShowTrayMenu();
@@ -290,7 +279,7 @@ void CVorlanClientDlg::RemoveTrayIcon()
 void CVorlanClientDlg::OnDestroy()
 {
     RemoveTrayIcon();
-    if (CVorlanClientApp* app = App())
+    if (CVorlanClientApp* app = GetVorlanApp())
         app->EndGameProcess();
 }
 

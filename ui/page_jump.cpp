@@ -21,15 +21,14 @@ CString QueryTextOf(const CString& url)
     return question >= 0 ? url.Mid(question + 1) : url;
 }
 
-CString BeforeNavigateTarget(const CString& url, const PageJumpConfig& config, CRedirectProbe& probe,
-                             const RedirectChainLimits& limits)
+CString BeforeNavigateTarget(const CString& url, const PageJumpConfig& config, CRedirectProbe& probe)
 {
     if (!IsRedirectStrategy(config.strategy))
         return url.Find(config.jump) >= 0 ? url : CString();
     const CString& start = config.startJump.IsEmpty() ? config.jump : config.startJump;
     if (url.Find(start) < 0)
         return CString();
-    return FollowRedirectChain(probe, url, config.jump, limits);
+    return FollowRedirectChain(probe, url, config.jump);
 }
 
 bool CompletedNavigationOpensGame(const CString& url, const CString& jump)

@@ -23,8 +23,7 @@ CString QueryTextOf(const CString& url);
 // empty when the navigation should go on.  Plain strategy: url itself when it holds the
 // jump text.  Redirect strategy: when url holds the start text (startJump, or jump when
 // that is empty), the end of its redirect chain.
-CString BeforeNavigateTarget(const CString& url, const PageJumpConfig& config, CRedirectProbe& probe,
-                             const RedirectChainLimits& limits = RedirectChainLimits());
+CString BeforeNavigateTarget(const CString& url, const PageJumpConfig& config, CRedirectProbe& probe);
 
 // A completed navigation to url opens the game when url holds the jump text.
 bool CompletedNavigationOpensGame(const CString& url, const CString& jump);

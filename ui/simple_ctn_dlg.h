@@ -27,10 +27,14 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     void DoDataExchange() override;
-    // A completed navigation to the jump address opens the game.
+    // The first completed navigation to the jump address opens the game.
     void OnNavigateComplete2(IDispatch* pDisp, VARIANT* URL) override;
 
 private:
     void InitProgress();
     void OnMove();
+
+    // A page and its frames can each complete on the jump address; the game is opened
+    // for the first only (simple mode runs one game, and its end ends the run).
+    bool m_bGameOpened = false;
 };

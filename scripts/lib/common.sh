@@ -1,15 +1,20 @@
-# Shared by scripts/test and scripts/demo: configure and build, and one Xvfb
-# display plus one wineserver for the whole run, stopped again on exit.
+# Shared by scripts/test, scripts/demo and the benchmarks (bench/lib.sh): configure and
+# build, and one Xvfb display plus one wineserver for the whole run, stopped again on exit.
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 build="${VORLAN_BUILD_DIR:-$top/build/mingw}"
 export WINEPREFIX="${WINEPREFIX:-$top/build/wineprefix}"
 source "$top/scripts/lib/display.sh"
 
+# dir: configures the project's Release build in dir.
+configure_build() {
+    cmake -S "$top" -B "$1" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
+}
+
 build_launcher() {
     bash "$top/scripts/setup"
-    cmake -S "$top" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$top/cmake/mingw-i686.cmake" >/dev/null
+    configure_build "$build"
     cmake --build "$build" -j "$(nproc)"
 }
 

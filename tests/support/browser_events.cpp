@@ -5,20 +5,34 @@
 #include <vector>
 
 #include "afx/afxconv.h"
-#include "afx/afxwnd.h"
 #include "ui/explorer.h"
 
 namespace vt {
-namespace {
 
-VARIANT Make(VARTYPE type, void* pointer = nullptr)
+VARIANT Variant(VARTYPE type, LONG number)
 {
     VARIANT v;
     VariantInit(&v);
     V_VT(&v) = type;
+    V_I4(&v) = number;
+    return v;
+}
+
+VARIANT ByRef(VARTYPE type, void* pointer)
+{
+    VARIANT v = Variant(VT_BYREF | type);
     V_BYREF(&v) = pointer;
     return v;
 }
+
+VARIANT Text(const std::string& text)
+{
+    VARIANT v = Variant(VT_BSTR);
+    V_BSTR(&v) = AfxA2Bstr(text.c_str());
+    return v;
+}
+
+namespace {
 
 // Invokes every connected sink with args, given in the event's declared order, then frees
 // the BSTRs among them.
@@ -51,57 +65,30 @@ int Fire(IUnknown* control, DISPID event, std::vector<VARIANT> args)
     return delivered;
 }
 
-VARIANT Text(const std::string& text)
-{
-    return Make(VT_BSTR, AfxA2Bstr(text.c_str()));
-}
-
 }  // namespace
 
 int FireBeforeNavigate2(IUnknown* control, const std::string& url, CancelFlag& cancel)
 {
-    VARIANT address = Text(url), none[4] = {Make(VT_I4), Make(VT_EMPTY), Make(VT_EMPTY), Make(VT_EMPTY)};
+    VARIANT address = Text(url), none[4] = {Variant(VT_I4), Variant(VT_EMPTY), Variant(VT_EMPTY), Variant(VT_EMPTY)};
     return Fire(control, DISPID_BROWSER_BEFORENAVIGATE2,
-                {Make(VT_DISPATCH), Make(VT_BYREF | VT_VARIANT, &address), Make(VT_BYREF | VT_VARIANT, &none[0]),
-                 Make(VT_BYREF | VT_VARIANT, &none[1]), Make(VT_BYREF | VT_VARIANT, &none[2]),
-                 Make(VT_BYREF | VT_VARIANT, &none[3]), Make(VT_BYREF | VT_BOOL, &cancel.value)});
+                {Variant(VT_DISPATCH), ByRef(VT_VARIANT, &address), ByRef(VT_VARIANT, &none[0]),
+                 ByRef(VT_VARIANT, &none[1]), ByRef(VT_VARIANT, &none[2]), ByRef(VT_VARIANT, &none[3]),
+                 ByRef(VT_BOOL, &cancel.value)});
 }
 
 int FireUrlEvent(IUnknown* control, DISPID event, const std::string& url)
 {
     VARIANT address = Text(url);
-    return Fire(control, event, {Make(VT_DISPATCH), Make(VT_BYREF | VT_VARIANT, &address)});
+    return Fire(control, event, {Variant(VT_DISPATCH), ByRef(VT_VARIANT, &address)});
 }
 
 int FireNewWindow3(IUnknown* control, const std::string& url, CancelFlag& cancel)
 {
     IDispatch* newWindow = nullptr;
-    VARIANT flags = Make(VT_I4);
-    V_I4(&flags) = 6;  // a popup that the user started
+    const LONG userPopup = 6;
     return Fire(control, DISPID_BROWSER_NEWWINDOW3,
-                {Make(VT_BYREF | VT_DISPATCH, &newWindow), Make(VT_BYREF | VT_BOOL, &cancel.value), flags,
+                {ByRef(VT_DISPATCH, &newWindow), ByRef(VT_BOOL, &cancel.value), Variant(VT_I4, userPopup),
                  Text("http://127.0.0.1/page"), Text(url)});
-}
-
-void PumpMessages(DWORD waitMs)
-{
-    MSG msg;
-    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_ALLINPUT);
-    for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
-        if (msg.message == WM_QUIT)
-            return PostQuitMessage(static_cast<int>(msg.wParam));  // left for QuitWasPosted
-        if (!AfxPreTranslateMessage(&msg)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
-}
-
-bool QuitWasPosted()
-{
-    MSG msg;
-    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
 }
 
 }  // namespace vt

@@ -1,7 +1,7 @@
 // Raises a hosted WebBrowser control's events as the control does (Wine's raises no completion
 // or new-window events itself): through each sink on its DWebBrowserEvents2 connection point,
 // with the real DISPIDs, the arguments in the control's order and types (the URL a VARIANT by
-// reference holding a BSTR).  Also the message pump of the window tests.
+// reference holding a BSTR).
 #pragma once
 
 #include <windows.h>
@@ -19,26 +19,15 @@ struct CancelFlag {
     VARIANT_BOOL guard = 0x2A2A;
 };
 
+// Arguments as a caller passes them: a value (a VT_DISPATCH one is a null object), a pointer
+// to one, a text in a new BSTR.
+VARIANT Variant(VARTYPE type, LONG number = 0);
+VARIANT ByRef(VARTYPE type, void* pointer);
+VARIANT Text(const std::string& text);
+
 // Each gives the number of sinks that took the event.
 int FireBeforeNavigate2(IUnknown* control, const std::string& url, CancelFlag& cancel);
 int FireUrlEvent(IUnknown* control, DISPID event, const std::string& url);  // NavigateComplete2, DocumentComplete
 int FireNewWindow3(IUnknown* control, const std::string& url, CancelFlag& cancel);
-
-// Runs up to 1000 of the thread's messages as the dialogs' loops do (AfxPreTranslateMessage
-// first), waiting up to waitMs for the first; a WM_QUIT stays queued for QuitWasPosted.
-void PumpMessages(DWORD waitMs);
-// Pumps until done() holds or timeoutMs has passed; gives done().
-template <typename Done> bool PumpUntil(Done done, DWORD timeoutMs)
-{
-    for (const DWORD start = GetTickCount(); !done() && GetTickCount() - start < timeoutMs;)
-        PumpMessages(20);
-    return done();
-}
-inline void PumpFor(DWORD ms)
-{
-    PumpUntil([] { return false; }, ms);
-}
-// Takes a queued WM_QUIT off the queue; false when there is none.
-bool QuitWasPosted();
 
 }  // namespace vt

@@ -7,6 +7,8 @@
 #include <string>
 #include <thread>
 
+#include "tests/support/test_support.h"
+
 namespace vt {
 
 class TestServer {
@@ -19,9 +21,7 @@ public:
         m_port = m_server.bind_to_any_port("127.0.0.1");
         if (m_port > 0)
             m_thread = std::thread([this] { m_server.listen_after_bind(); });
-        for (int i = 0; i < 200 && m_port > 0 && !m_server.is_running(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return m_server.is_running();
+        return m_port > 0 && WaitUntil([this] { return m_server.is_running(); }, 2000);
     }
     void Stop()
     {

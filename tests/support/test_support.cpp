@@ -4,6 +4,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "afx/afxwnd.h"
+
 namespace vt {
 
 std::string ExeDir()
@@ -86,6 +88,45 @@ std::vector<std::string> LogMessages(const std::string& path)
     return messages;
 }
 
+bool LogHasInOrder(const std::string& path, const std::vector<std::string>& texts)
+{
+    size_t next = 0;
+    for (const std::string& message : LogMessages(path))
+        next += next < texts.size() && message.find(texts[next]) != std::string::npos;
+    return next == texts.size();
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, const std::function<void()>& pause)
+{
+    for (const DWORD start = GetTickCount();; pause()) {
+        if (done())
+            return true;
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+    }
+}
+
+void PumpMessages(DWORD waitMs)
+{
+    MSG msg;
+    if (!PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE))
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, waitMs, QS_ALLINPUT);
+    for (int i = 0; i < 1000 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE); ++i) {
+        if (msg.message == WM_QUIT)
+            return PostQuitMessage(static_cast<int>(msg.wParam));  // left for QuitWasPosted
+        if (!AfxPreTranslateMessage(&msg)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+}
+
+bool QuitWasPosted()
+{
+    MSG msg;
+    return PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != 0;
+}
+
 Process::~Process()
 {
     if (!m_info.hProcess)
@@ -149,29 +190,58 @@ HWND FindMainWindow(DWORD pid)
 
 bool WaitForMessageBox(DWORD pid, MessageBoxSeen& seen, DWORD timeoutMs)
 {
-    const DWORD start = GetTickCount();
-    do {
-        for (HWND window : TopLevelWindows(pid)) {
-            char className[32] = {}, title[256] = {}, text[1024] = {};
-            GetClassNameA(window, className, sizeof(className));
-            // The launcher's own windows are dialogs too, but layered ones.
-            if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window) ||
-                (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED))
-                continue;
-            GetWindowTextA(window, title, sizeof(title));
-            GetDlgItemTextA(window, 0xFFFF, text, sizeof(text));  // a message box's text control
-            seen = MessageBoxSeen{window, title, text};
-            return true;
-        }
-        Sleep(50);
-    } while (GetTickCount() - start < timeoutMs);
-    return false;
+    return WaitUntil(
+        [&] {
+            for (HWND window : TopLevelWindows(pid)) {
+                char className[32] = {}, title[256] = {}, text[1024] = {};
+                GetClassNameA(window, className, sizeof(className));
+                // The launcher's own windows are dialogs too, but layered ones.
+                if (lstrcmpA(className, "#32770") != 0 || !IsWindowVisible(window) ||
+                    (GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_LAYERED))
+                    continue;
+                GetWindowTextA(window, title, sizeof(title));
+                GetDlgItemTextA(window, 0xFFFF, text, sizeof(text));  // a message box's text control
+                seen = MessageBoxSeen{window, title, text};
+                return true;
+            }
+            return false;
+        },
+        timeoutMs, [] { Sleep(50); });
 }
 
 void PressOk(const MessageBoxSeen& box)
 {
     PostMessageA(box.window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(box.window, IDOK)));
+}
+
+LauncherFolder::LauncherFolder(const std::string& path, const std::string& config, const std::string& exe)
+    : m_path(path), m_exe(exe)
+{
+    CreateDirectoryA(m_path.c_str(), nullptr);
+    CopyFileTo(LauncherExe(), *this / m_exe);
+    Write("qxconfig.ini", config);
+}
+
+long LauncherFolder::Run(const std::string& tail, const std::function<void(HWND)>& onWindow)
+{
+    boxes.clear();
+    Process launcher;
+    if (!Start(launcher, tail))
+        return -2;
+    WaitUntil(
+        [&] {
+            MessageBoxSeen box;
+            if (WaitForMessageBox(launcher.pid(), box, 0)) {
+                boxes.push_back(box.title + "|" + box.text);
+                PressOk(box);
+            } else if (HWND window = FindMainWindow(launcher.pid())) {
+                onWindow ? onWindow(window) : launcher.PostQuit();
+            }
+            return launcher.Wait(0) != -1;
+        },
+        30000, [] { Sleep(100); });
+    return launcher.Wait(0);
 }
 
 }  // namespace vt

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,27 @@ inline bool Contains(const std::vector<std::string>& messages, const std::string
 {
     return std::find(messages.begin(), messages.end(), message) != messages.end();
 }
+// Each of texts is part of a message of the log at path, in this order.
+bool LogHasInOrder(const std::string& path, const std::vector<std::string>& texts);
+
+// Tries done() until it holds or timeoutMs has passed, with pause() between tries, and gives
+// whether it held; done() runs once, and once more after each pause.
+bool WaitUntil(
+    const std::function<bool()>& done, DWORD timeoutMs, const std::function<void()>& pause = [] { Sleep(10); });
+
+// Runs up to 1000 of the thread's messages as the dialogs' loops do (AfxPreTranslateMessage
+// first), waiting up to waitMs for the first; a WM_QUIT stays queued for QuitWasPosted.
+void PumpMessages(DWORD waitMs);
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs)
+{
+    return WaitUntil(done, timeoutMs, [] { PumpMessages(20); });
+}
+inline void PumpFor(DWORD ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+// Takes a queued WM_QUIT off the queue; false when there is none.
+bool QuitWasPosted();
 
 // A child process started with CreateProcessA; killed if still running at the end.
 class Process {
@@ -84,5 +106,27 @@ struct MessageBoxSeen {
 // Waits for a message box (#32770) of process pid; false after timeoutMs.
 bool WaitForMessageBox(DWORD pid, MessageBoxSeen& seen, DWORD timeoutMs);
 void PressOk(const MessageBoxSeen& box);
+
+// A folder (made if missing) holding a copy of the launcher, named exe, and a qxconfig.ini.
+class LauncherFolder {
+public:
+    LauncherFolder() = default;
+    explicit LauncherFolder(const std::string& path, const std::string& config = "pkgName=qxgame\r\n",
+                            const std::string& exe = "VorlanClient.exe");
+    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+    void Write(const std::string& name, const std::string& bytes) const { WriteFileBytes(*this / name, bytes); }
+    std::string Read(const std::string& name) const { return ReadFileBytes(*this / name); }
+    std::vector<std::string> Messages(const std::string& log = "log.log") const { return LogMessages(*this / log); }
+    bool Start(Process& launcher, const std::string& tail) const { return launcher.Start(*this / m_exe, tail, m_path); }
+    // Runs the launcher to its end (-1 when it has not ended in 30 s), answering each message
+    // box with OK and keeping its "title|text" in boxes.  While the main window shows and no
+    // box does, onWindow is called with it every 100 ms; without one, the run is ended.
+    long Run(const std::string& tail, const std::function<void(HWND)>& onWindow = nullptr);
+
+    std::vector<std::string> boxes;
+
+private:
+    std::string m_path, m_exe;
+};
 
 }  // namespace vt

@@ -33,17 +33,13 @@ HANDLE CreateExclusive(const GameFolder& folder, const std::string& path)
     return CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-WriteResult WriteExclusive(const GameFolder& folder, const std::string& path, const std::string& bytes,
-                           HANDLE* keepOpen)
+WriteResult WriteExclusive(const GameFolder& folder, const std::string& path, const std::string& bytes)
 {
     HANDLE file = CreateExclusive(folder, path);
     if (file == INVALID_HANDLE_VALUE)
         return ResultOfFailedOpen();
     const bool written = WriteAll(file, bytes) && FlushFileBuffers(file);
-    if (keepOpen && written)
-        *keepOpen = file;
-    else
-        CloseHandle(file);
+    CloseHandle(file);
     return written ? WriteResult::Done : WriteResult::Failed;
 }
 
@@ -94,18 +90,12 @@ void RecordEvent(const GameFolder& folder, const std::string& line)
 
 WriteResult WriteOutputLog(const GameFolder& folder, bool gfxFail)
 {
-    return WriteExclusive(folder, folder.OutputLog(), gfxFail ? kGfxFailLog : kNormalLog, nullptr);
-}
-
-WriteResult WriteOutputLogHeld(const GameFolder& folder, HANDLE& held)
-{
-    return WriteExclusive(folder, folder.OutputLog(), kNormalLog, &held);
+    return WriteExclusive(folder, folder.OutputLog(), gfxFail ? kGfxFailLog : kNormalLog);
 }
 
 WriteResult WriteCommandFile(const GameFolder& folder, int cmdKey, int sequence, const std::string& word)
 {
-    return WriteExclusive(folder, folder.CommandFile(cmdKey), std::to_string(sequence) + "\r\n" + word + "\r\n",
-                          nullptr);
+    return WriteExclusive(folder, folder.CommandFile(cmdKey), std::to_string(sequence) + "\r\n" + word + "\r\n");
 }
 
 }  // namespace fakegame

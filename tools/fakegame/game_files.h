@@ -32,8 +32,6 @@ void RecordEvent(const GameFolder& folder, const std::string& line);
 // Writes the whole output log and closes it; with gfxFail it holds the line that the
 // launcher takes for a failed graphics start-up.
 WriteResult WriteOutputLog(const GameFolder& folder, bool gfxFail);
-// Writes the output log and keeps it open without sharing until the handle is closed.
-WriteResult WriteOutputLogHeld(const GameFolder& folder, HANDLE& held);
 // The two-line command file, opened without sharing as the launcher reads it.
 WriteResult WriteCommandFile(const GameFolder& folder, int cmdKey, int sequence, const std::string& word);
 

@@ -8,26 +8,20 @@
 // command line (the launcher puts its `params` setting last on the game's line):
 //
 //   cmdKey:N                 names the command file <pkg>_Data\qxcmd\N.txt (0 without it)
-//   fg:window=top            a visible top-level window (default)
-//   fg:window=owned          a visible window owned by a hidden one: no visible unowned window
-//   fg:window=none           no window at all
+//   fg:window=top            a visible top-level window (what it always opens)
 //   fg:log=normal            <pkg>_Data\output_log.txt written at once (default)
 //   fg:log=gfxfail           the same, holding the graphics start-up failure line
-//   fg:log=late:MS           the normal log, written MS ms after the start
-//   fg:log=locked:MS         the normal log, kept open without sharing for MS ms
 //   fg:log=none              no output log
-//   fg:cmd=ITEM,ITEM,...     command files in order; ITEM is WORD[#SEQ][@MS]: the file
-//                            holds "SEQ\r\nWORD\r\n" from MS ms after the start; SEQ
-//                            defaults to one more than the item before (1 first), MS
-//                            to 500 ms after the item before.  A file that the launcher
-//                            holds open is tried again every 20 ms for up to 10 s, and
-//                            the steps after it wait meanwhile.
-//   fg:exit=MS               ends with exit code 0 MS ms after the start
-//   fg:exit=stay             stays until ended (default)
+//   fg:cmd=ITEM,ITEM,...     command files in order; ITEM is WORD[@MS]: the Nth item's
+//                            file holds "N\r\nWORD\r\n" from MS ms after the start, MS
+//                            defaulting to 500 ms after the item before.  A file that
+//                            the launcher holds open is tried again every 20 ms for up
+//                            to 10 s, and the steps after it wait meanwhile.
+//   fg:exit=stay             stays until ended (what it always does)
 //
-// All times are capped at 120 s; whatever the script says, the fake game ends with
-// exit code 2 at 120 s.  Closing its window ends it with code 0.  A word it cannot read
-// is listed in fakegame_events.txt, where every step it takes is appended as a line.
+// All times are capped at 120 s; the fake game ends with exit code 2 at 120 s.  Closing
+// its window ends it with code 0.  A word it cannot read is listed in fakegame_events.txt,
+// where every step it takes is appended as a line.
 #include <windows.h>
 
 #include <algorithm>
@@ -46,7 +40,7 @@ constexpr unsigned kRetryEveryMs = 20;
 constexpr unsigned kGiveUpAfterMs = 10000;
 constexpr int kLifetimeExitCode = 2;
 
-enum class ActionKind { WriteLog, ReleaseLog, WriteCommand, Exit };
+enum class ActionKind { WriteLog, WriteCommand };
 
 struct Action {
     ActionKind kind;
@@ -72,8 +66,6 @@ private:
     GameFolder m_folder;
     Script m_script;
     DWORD m_startTick = GetTickCount();
-    HANDLE m_heldLog = INVALID_HANDLE_VALUE;
-    bool m_exitNow = false;
 };
 
 LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -85,18 +77,8 @@ LRESULT CALLBACK GameWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND CreateGameWindow(HINSTANCE instance, const std::string& title, HWND owner, DWORD style)
-{
-    return CreateWindowExA(0, "FakeGameWindow", title.c_str(), style, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, owner,
-                           nullptr, instance, nullptr);
-}
-
 void FakeGame::OpenWindow(HINSTANCE instance, int showCommand)
 {
-    if (m_script.window == WindowKind::None) {
-        RecordEvent(m_folder, "window none");
-        return;
-    }
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = GameWindowProc;
     windowClass.hInstance = instance;
@@ -104,14 +86,8 @@ void FakeGame::OpenWindow(HINSTANCE instance, int showCommand)
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     windowClass.lpszClassName = "FakeGameWindow";
     RegisterClassA(&windowClass);
-    HWND top = CreateGameWindow(instance, m_folder.pkgName, nullptr, WS_OVERLAPPEDWINDOW);
-    if (m_script.window == WindowKind::Owned) {
-        // The top-level window stays hidden; only a window it owns is shown.
-        HWND owned = CreateGameWindow(instance, m_folder.pkgName + " (owned)", top, WS_OVERLAPPEDWINDOW);
-        ShowWindow(owned, SW_SHOWNORMAL);
-        RecordEvent(m_folder, owned ? "window owned" : "window failed");
-        return;
-    }
+    HWND top = CreateWindowExA(0, "FakeGameWindow", m_folder.pkgName.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                               CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
     ShowWindow(top, showCommand);
     UpdateWindow(top);
     RecordEvent(m_folder, top ? "window top" : "window failed");
@@ -120,19 +96,13 @@ void FakeGame::OpenWindow(HINSTANCE instance, int showCommand)
 std::deque<Action> FakeGame::Schedule() const
 {
     std::deque<Action> actions;
-    if (m_script.log == LogKind::Late)
-        actions.push_back(Action{ActionKind::WriteLog, m_script.logMs});
-    else if (m_script.log != LogKind::None)
+    if (m_script.log != LogKind::None)
         actions.push_back(Action{ActionKind::WriteLog, 0});
-    if (m_script.log == LogKind::Locked)
-        actions.push_back(Action{ActionKind::ReleaseLog, m_script.logMs});
     for (size_t i = 0; i < m_script.commands.size(); ++i)
         actions.push_back(Action{ActionKind::WriteCommand, m_script.commands[i].atMs, i});
-    if (!m_script.stays)
-        actions.push_back(Action{ActionKind::Exit, m_script.exitMs});
     for (Action& action : actions)
         action.firstMs = action.atMs;
-    // Equal times keep the script's order: the log, then the commands, then the exit.
+    // Equal times keep the script's order: the log, then the commands.
     std::stable_sort(actions.begin(), actions.end(), [](const Action& a, const Action& b) { return a.atMs < b.atMs; });
     return actions;
 }
@@ -149,27 +119,14 @@ bool FakeGame::Perform(const Action& action)
 {
     switch (action.kind) {
     case ActionKind::WriteLog:
-        if (m_script.log == LogKind::Locked)
-            return Finish(WriteOutputLogHeld(m_folder, m_heldLog), "log held");
         return Finish(WriteOutputLog(m_folder, m_script.log == LogKind::GfxFail),
                       m_script.log == LogKind::GfxFail ? "log gfxfail" : "log normal");
-    case ActionKind::ReleaseLog:
-        if (m_heldLog != INVALID_HANDLE_VALUE) {
-            CloseHandle(m_heldLog);
-            m_heldLog = INVALID_HANDLE_VALUE;
-            RecordEvent(m_folder, "log released");
-        }
-        return true;
     case ActionKind::WriteCommand: {
         const Command& command = m_script.commands[action.command];
         return Finish(WriteCommandFile(m_folder, m_script.cmdKey, command.sequence, command.word),
                       "cmd " + std::to_string(m_script.cmdKey) + " " + std::to_string(command.sequence) + " " +
                           command.word);
     }
-    case ActionKind::Exit:
-        RecordEvent(m_folder, "exit");
-        m_exitNow = true;
-        return true;
     }
     return true;
 }
@@ -194,8 +151,6 @@ int FakeGame::Run()
                 }
                 RecordEvent(m_folder, "gave up on a busy file");
             }
-            if (m_exitNow)
-                return 0;
             pending.erase(pending.begin());
         }
         const unsigned next = pending.empty() ? kLifetimeMs : std::min(pending.front().atMs, kLifetimeMs);

@@ -48,49 +48,24 @@ bool ReadInt(const std::string& text, int& value)
     return true;
 }
 
-bool ReadWindow(const std::string& value, Script& script)
-{
-    if (value == "top")
-        script.window = WindowKind::Top;
-    else if (value == "owned")
-        script.window = WindowKind::Owned;
-    else if (value == "none")
-        script.window = WindowKind::None;
-    else
-        return false;
-    return true;
-}
-
 bool ReadLog(const std::string& value, Script& script)
 {
-    const size_t colon = value.find(':');
-    const std::string kind = value.substr(0, colon);
-    const bool timed = kind == "late" || kind == "locked";
-    if (timed != (colon != std::string::npos))
-        return false;
-    if (timed && !ReadMs(value.substr(colon + 1), script.logMs))
-        return false;
-    if (kind == "normal")
+    if (value == "normal")
         script.log = LogKind::Normal;
-    else if (kind == "gfxfail")
+    else if (value == "gfxfail")
         script.log = LogKind::GfxFail;
-    else if (kind == "late")
-        script.log = LogKind::Late;
-    else if (kind == "locked")
-        script.log = LogKind::Locked;
-    else if (kind == "none")
+    else if (value == "none")
         script.log = LogKind::None;
     else
         return false;
     return true;
 }
 
-// WORD[#SEQ][@MS], items separated by ","; SEQ defaults to one more than the item
-// before (1 for the first), MS to 500 after the item before.
+// WORD[@MS], items separated by ","; item N is numbered N (from 1), and MS defaults to
+// 500 after the item before.
 bool ReadCommands(const std::string& value, Script& script)
 {
     std::vector<Command> commands;
-    int sequence = 0;
     unsigned atMs = 0;
     size_t pos = 0;
     while (pos <= value.size()) {
@@ -107,31 +82,11 @@ bool ReadCommands(const std::string& value, Script& script)
         } else {
             atMs = std::min(atMs + 500, kLifetimeMs);
         }
-        const size_t hash = item.find('#');
-        if (hash != std::string::npos) {
-            if (!ReadInt(item.substr(hash + 1), sequence))
-                return false;
-            item.erase(hash);
-        } else {
-            sequence = sequence == INT_MAX ? sequence : sequence + 1;
-        }
         if (item.empty())
             return false;
-        commands.push_back(Command{item, sequence, atMs});
+        commands.push_back(Command{item, static_cast<int>(commands.size()) + 1, atMs});
     }
     script.commands = commands;
-    return true;
-}
-
-bool ReadExit(const std::string& value, Script& script)
-{
-    if (value == "stay") {
-        script.stays = true;
-        return true;
-    }
-    if (!ReadMs(value, script.exitMs))
-        return false;
-    script.stays = false;
     return true;
 }
 
@@ -142,15 +97,12 @@ bool ReadScriptWord(const std::string& word, Script& script)
         return false;
     const std::string name = word.substr(3, equals - 3);
     const std::string value = word.substr(equals + 1);
-    if (name == "window")
-        return ReadWindow(value, script);
     if (name == "log")
         return ReadLog(value, script);
     if (name == "cmd")
         return ReadCommands(value, script);
-    if (name == "exit")
-        return ReadExit(value, script);
-    return false;
+    // What the fake game does anyway: a top-level window, and no end of its own.
+    return (name == "window" && value == "top") || (name == "exit" && value == "stay");
 }
 
 }  // namespace

@@ -10,8 +10,7 @@ namespace fakegame {
 // Nothing the fake game does lasts longer than this: it ends itself at the latest then.
 constexpr unsigned kLifetimeMs = 120000;
 
-enum class WindowKind { Top, Owned, None };
-enum class LogKind { Normal, GfxFail, Late, Locked, None };
+enum class LogKind { Normal, GfxFail, None };
 
 struct Command {
     std::string word;   // the command file's second line, written as given
@@ -20,12 +19,8 @@ struct Command {
 };
 
 struct Script {
-    WindowKind window = WindowKind::Top;
     LogKind log = LogKind::Normal;
-    unsigned logMs = 0;  // late: when the log is written; locked: how long it is held
     std::vector<Command> commands;
-    bool stays = true;  // false: ends by itself at exitMs
-    unsigned exitMs = 0;
     int cmdKey = 0;                    // "cmdKey:%d" of the command line; names the command file
     std::vector<std::string> refused;  // "fg:" words it could not read
 };
