@@ -5,9 +5,10 @@
 // window.external and the document's UI handler called as a script engine and a document do.
 #include "tests/support/raw_listener.h"
 #include "tests/support/test_server.h"
-#include "tests/support/browser_events.h"
 
 #include <gtest/gtest.h>
+
+#include <ocidl.h>
 
 #include <map>
 #include <mutex>
@@ -35,6 +36,92 @@ void Configure(std::initializer_list<std::string> lines)
 {
     for (const std::string& line : lines)
         CConfig::GetInstance()->ParseLine(line.c_str());
+}
+
+// Arguments as a caller passes them: a value (a VT_DISPATCH one is a null object), a pointer
+// to one, a text in a new BSTR.
+VARIANT Variant(VARTYPE type, LONG number = 0)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = type;
+    V_I4(&v) = number;
+    return v;
+}
+
+VARIANT ByRef(VARTYPE type, void* pointer)
+{
+    VARIANT v = Variant(VT_BYREF | type);
+    V_BYREF(&v) = pointer;
+    return v;
+}
+
+VARIANT Text(const std::string& text)
+{
+    VARIANT v = Variant(VT_BSTR);
+    V_BSTR(&v) = AfxA2Bstr(text.c_str());
+    return v;
+}
+
+// Invokes the method id of target with args, given in their declared order.
+HRESULT Invoke(IDispatch* target, DISPID id, std::vector<VARIANT> args, VARIANT* result = nullptr)
+{
+    std::reverse(args.begin(), args.end());
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    return target->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+}
+
+// Raises a hosted WebBrowser control's event as the control does (Wine's raises no completion
+// or new-window events itself): through each sink on its DWebBrowserEvents2 connection point,
+// with the real DISPIDs, the arguments in the control's order and types (the URL a VARIANT by
+// reference holding a BSTR).  Gives the number of sinks that took it; frees the BSTRs of args.
+int Fire(IUnknown* control, DISPID event, std::vector<VARIANT> args)
+{
+    IConnectionPointContainer* container = nullptr;
+    IConnectionPoint* point = nullptr;
+    IEnumConnections* connections = nullptr;
+    int delivered = 0;
+    if (control && SUCCEEDED(control->QueryInterface(IID_PPV_ARGS(&container))) &&
+        SUCCEEDED(container->FindConnectionPoint(DIID_VorlanWebBrowserEvents2, &point)) &&
+        SUCCEEDED(point->EnumConnections(&connections))) {
+        // Wine's enumerator hands out the sinks without a reference of their own: none is
+        // released here, or the host's sink would be freed under it.
+        for (CONNECTDATA c{}; connections->Next(1, &c, nullptr) == S_OK;) {
+            IDispatch* sink = nullptr;
+            if (SUCCEEDED(c.pUnk->QueryInterface(IID_PPV_ARGS(&sink)))) {
+                delivered += SUCCEEDED(Invoke(sink, event, args));
+                sink->Release();
+            }
+        }
+    }
+    for (IUnknown* p : std::vector<IUnknown*>{connections, point, container})
+        if (p)
+            p->Release();
+    for (VARIANT& arg : args)
+        VariantClear(V_VT(&arg) == (VT_BYREF | VT_VARIANT) ? V_VARIANTREF(&arg) : &arg);
+    return delivered;
+}
+
+// Cancel as the control passes it, a 16-bit VARIANT_BOOL, with a guard behind it that a
+// handler writing a 32-bit BOOL would overwrite.
+struct CancelFlag {
+    VARIANT_BOOL value = VARIANT_FALSE;
+    VARIANT_BOOL guard = 0x2A2A;
+};
+
+int FireUrlEvent(IUnknown* control, DISPID event, const std::string& url)  // NavigateComplete2, DocumentComplete
+{
+    VARIANT address = Text(url);
+    return Fire(control, event, {Variant(VT_DISPATCH), ByRef(VT_VARIANT, &address)});
+}
+
+int FireBeforeNavigate2(IUnknown* control, const std::string& url, CancelFlag& cancel)
+{
+    VARIANT address = Text(url), none[4] = {Variant(VT_I4), Variant(VT_EMPTY), Variant(VT_EMPTY), Variant(VT_EMPTY)};
+    return Fire(control, DISPID_BROWSER_BEFORENAVIGATE2,
+                {Variant(VT_DISPATCH), ByRef(VT_VARIANT, &address), ByRef(VT_VARIANT, &none[0]),
+                 ByRef(VT_VARIANT, &none[1]), ByRef(VT_VARIANT, &none[2]), ByRef(VT_VARIANT, &none[3]),
+                 ByRef(VT_BOOL, &cancel.value)});
 }
 
 class BrowserPage : public ::testing::Test {
@@ -77,24 +164,13 @@ protected:
                 games.push_back(line.substr(36));
         return games;
     }
-    // The log lines written while f runs.
-    template <typename F> Lines LinesOf(F f)
-    {
-        const size_t before = vt::LogMessages(m_logPath).size();
-        f();
-        const Lines lines = vt::LogMessages(m_logPath);
-        return Lines(lines.begin() + static_cast<long>(before), lines.end());
-    }
     // Looks name up and invokes its id with args (in the page's order), as a script does;
     // the look-up's failure, or the call's result.
     HRESULT Call(const wchar_t* name, std::vector<VARIANT> args, VARIANT* result = nullptr)
     {
         DISPID id = 12345;
         const HRESULT found = g_pWebDispatcher->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(&name), 1, 0, &id);
-        std::vector<VARIANT> reversed(args.rbegin(), args.rend());
-        DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-        const HRESULT called =
-            g_pWebDispatcher->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, result, nullptr, nullptr);
+        const HRESULT called = Invoke(g_pWebDispatcher, id, std::move(args), result);
         return FAILED(found) ? found : called;
     }
     bool Requested(const std::string& target)
@@ -144,7 +220,6 @@ TEST_F(BrowserPage, ProbeReadsOneLocationClosingWhatItOpensAndTheChainEndsAtTheG
         EXPECT_EQ(before, nextHandle()) << c.first;
     }
 
-    // The chain of such hops.
     const RedirectChainLimits limits;
     const std::string found = "获取游戏跳转链接：", tooFar = "跳转次数或时间超出限制，停止分析：",
                       empty = "跳转链接为空，停止分析";
@@ -257,9 +332,9 @@ TEST_F(BrowserPage, ThePageOpensTheGameInsteadOfTheJumpShowsRealDocumentsAndSend
         auto games = GamesOpened();
         if (*c.game)
             games.push_back(c.game);
-        vt::CancelFlag cancel;
-        EXPECT_EQ(1, c.event == complete2 ? vt::FireUrlEvent(control, c.event, c.url)
-                                          : vt::FireBeforeNavigate2(control, c.url, cancel));
+        CancelFlag cancel;
+        EXPECT_EQ(1, c.event == complete2 ? FireUrlEvent(control, c.event, c.url)
+                                          : FireBeforeNavigate2(control, c.url, cancel));
         EXPECT_EQ(games, GamesOpened()) << c.url;
         EXPECT_EQ(c.cancelled ? VARIANT_TRUE : VARIANT_FALSE, cancel.value) << c.url;
         EXPECT_EQ(0x2A2A, cancel.guard) << c.url;  // written as the control's 16-bit VARIANT_BOOL
@@ -276,14 +351,17 @@ TEST_F(BrowserPage, ThePageOpensTheGameInsteadOfTheJumpShowsRealDocumentsAndSend
 
     // Only a real document shows the page; new windows leave for the system's browser.
     for (auto document : {std::make_pair("about:blank", false), {"http://h/frame.html", true}, {"about:blank", true}}) {
-        vt::FireUrlEvent(control, DISPID_BROWSER_DOCUMENTCOMPLETE, document.first);
+        FireUrlEvent(control, DISPID_BROWSER_DOCUMENTCOMPLETE, document.first);
         EXPECT_EQ(document.second, (GetWindowLongA(page.m_browser, GWL_STYLE) & WS_VISIBLE) != 0) << document.first;
     }
     g_opened.clear();
     for (const char* url : {"http://h/a", "HTTPS://h/b", "file:///c:/windows/notepad.exe", "\\\\host\\share\\x.exe",
                             "c:\\x.bat", "javascript:alert(1)"}) {
-        vt::CancelFlag cancel;
-        vt::FireNewWindow3(control, url, cancel);
+        CancelFlag cancel;
+        IDispatch* newWindow = nullptr;
+        Fire(control, DISPID_BROWSER_NEWWINDOW3,  // 6: a pop-up the user asked for
+             {ByRef(VT_DISPATCH, &newWindow), ByRef(VT_BOOL, &cancel.value), Variant(VT_I4, 6),
+              Text("http://127.0.0.1/page"), Text(url)});
         EXPECT_EQ(VARIANT_TRUE, cancel.value) << url;  // never a second browser window
     }
     EXPECT_EQ((std::vector<std::string>{"http://h/a", "HTTPS://h/b"}), g_opened);
@@ -306,7 +384,7 @@ TEST_F(BrowserPage, TheSimpleWindowsHiddenBrowserOpensTheGameWhenANavigationComp
     EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/simple"); }, 10000));
     // A frame completing on the jump address after its page opens no second game.
     for (const char* url : {"http://h/p?x=1", "http://h/p?jumpme&a=1&b=2", "http://h/frame?jumpme&c=3"})
-        vt::FireUrlEvent(simple.m_browser.GetControlUnknown(), DISPID_BROWSER_NAVIGATECOMPLETE2, url);
+        FireUrlEvent(simple.m_browser.GetControlUnknown(), DISPID_BROWSER_NAVIGATECOMPLETE2, url);
     EXPECT_EQ(std::vector<std::string>{"jumpme&a=1&b=2"}, GamesOpened());
     const auto lines = vt::LogMessages(m_logPath);
     EXPECT_TRUE(vt::Contains(lines, "导航到页面：" + Url("/simple")));
@@ -317,7 +395,7 @@ TEST_F(BrowserPage, TheSimpleWindowsHiddenBrowserOpensTheGameWhenANavigationComp
 
 TEST_F(BrowserPage, MethodsByAnyCaseReadOnlyTheTextArgumentsGiven)
 {
-    VARIANT referenced = vt::Text("by reference");
+    VARIANT referenced = Text("by reference");
     const Lines noText = {"writeLog无法获取参数！"}, syncLogin = {"GetIDsOfNames syncLogin"};
     const struct {
         const wchar_t* name;
@@ -325,30 +403,34 @@ TEST_F(BrowserPage, MethodsByAnyCaseReadOnlyTheTextArgumentsGiven)
         Lines lines;  // the first lines logged
     } cases[] = {
         {L"OPENGAMEWIN",
-         {vt::Text("a=1&b=2")},
+         {Text("a=1&b=2")},
          {"GetIDsOfNames openGameWin", "Invoke openGameWin", "url: a=1&b=2",
           "OpenGameWindow, szTitle = servername, szUrl = a=1&b=2"}},
         {L"openGameWin", {}, {"GetIDsOfNames openGameWin", "Invoke openGameWin", "openGameWin无法获取参数！"}},
-        {L"WriteLog", {vt::Text("%E4%B8 %s %d 微端")}, {"%E4%B8 %s %d 微端"}},
-        {L"writelog", {vt::Text("first"), vt::Text("last")}, {"last"}},
-        {L"writeLog", {vt::Variant(VT_I4, 42)}, {"42"}},
-        {L"writeLog", {vt::ByRef(VT_VARIANT, &referenced)}, {"by reference"}},
+        {L"WriteLog", {Text("%E4%B8 %s %d 微端")}, {"%E4%B8 %s %d 微端"}},
+        {L"writelog", {Text("first"), Text("last")}, {"last"}},
+        {L"writeLog", {Variant(VT_I4, 42)}, {"42"}},
+        {L"writeLog", {ByRef(VT_VARIANT, &referenced)}, {"by reference"}},
         {L"writeLog", {}, noText},
-        {L"writeLog", {vt::Variant(VT_NULL)}, noText},
-        {L"writeLog", {vt::Variant(VT_DISPATCH)}, noText},
-        {L"syncLogin", {vt::Variant(VT_DISPATCH)}, {syncLogin[0], "2144 syncLogin参数错误！"}},
+        {L"writeLog", {Variant(VT_NULL)}, noText},
+        {L"writeLog", {Variant(VT_DISPATCH)}, noText},
+        {L"syncLogin", {Variant(VT_DISPATCH)}, {syncLogin[0], "2144 syncLogin参数错误！"}},
         {L"isMICROclient", {}, {"GetIDsOfNames isMicroClient"}},  // no place for the result: nothing written
         {L"getappVER", {}, {"GetIDsOfNames getAppVer"}},
-        {L"SYNCLOGIN", {vt::Variant(VT_I4, 7)}, {syncLogin[0], "2144 syncLogin, token: 7, no winid"}},
+        {L"SYNCLOGIN", {Variant(VT_I4, 7)}, {syncLogin[0], "2144 syncLogin, token: 7, no winid"}},
     };
     for (auto c : cases) {
-        const Lines lines = LinesOf([&] { EXPECT_EQ(S_OK, Call(c.name, c.args)); });
+        LogInit(m_logPath.c_str());
+        EXPECT_EQ(S_OK, Call(c.name, c.args));
+        const Lines lines = vt::LogMessages(m_logPath);
         EXPECT_EQ(c.lines, Lines(lines.begin(), lines.begin() + std::min(lines.size(), c.lines.size())));
         for (VARIANT& arg : c.args)
             VariantClear(&arg);
     }
     VariantClear(&referenced);
-    EXPECT_EQ(Lines{}, LinesOf([&] { EXPECT_EQ(DISP_E_UNKNOWNNAME, Call(L"closeWindow", {vt::Text("x")})); }));
+    LogInit(m_logPath.c_str());
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, Call(L"closeWindow", {Text("x")}));
+    EXPECT_EQ(Lines{}, vt::LogMessages(m_logPath));
     // No method has named arguments.
     const wchar_t* named[] = {L"writeLog", L"text"};
     DISPID ids[2] = {};

@@ -106,7 +106,7 @@ TEST(HttpClient, FailuresAreOneAndATimeOutIsTwo)
     EXPECT_EQ("ok", response);
     std::vector<std::string> received = peer.Received();
     ASSERT_FALSE(received.empty());
-    const std::string head = vt::RawRequest(received.back()).head;
+    const std::string head = received.back().substr(0, received.back().find("\r\n\r\n") + 2);
     EXPECT_EQ(0u, head.find("GET /q?data=QX=%7BG:1;T:1;Windows%207_PageReadyAGENT:;%7D HTTP/1.0\r\n"
                             "Accept: *,*/*\r\nAccept-Language: zh-cn\r\n"
                             "Content-Type: application/x-www-form-urlencoded\r\nAccept-Encoding: gzip, deflate\r\n"))

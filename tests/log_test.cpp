@@ -2,20 +2,10 @@
 
 #include <windows.h>
 
-#include <algorithm>
 #include <regex>
 
 #include "base/log.h"
 #include "tests/support/test_support.h"
-
-namespace {
-// The message of a line with the "<date time> " prefix; a line without one behind a "|".
-std::string Message(const std::string& line)
-{
-    static const std::regex prefix(R"(<\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}> )");
-    return line.size() >= 22 && std::regex_match(line.substr(0, 22), prefix) ? line.substr(22) : "|" + line;
-}
-}  // namespace
 
 TEST(LogTest, BannerPrefixCrLfLinesTheLimitAndUnwritableLogs)
 {
@@ -30,11 +20,11 @@ TEST(LogTest, BannerPrefixCrLfLinesTheLimitAndUnwritableLogs)
     LogInit(path.c_str(), true);  // keeps the lines before
     WriteLog("next");
 
-    std::vector<std::string> lines = vt::ReadCrLfLines(path);
-    std::transform(lines.begin(), lines.end(), lines.begin(), Message);
-    const std::string banner = "|=====================start=====================";
-    EXPECT_EQ(lines,
-              (std::vector<std::string>{banner, "启动参数：360 hide", "first", "|second", limit, banner, "next"}));
+    // Every message behind a "<date time> " prefix, the banner and a message's later lines without.
+    const std::regex prefix(R"(<\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}> )");
+    const std::string banner = "=====================start=====================\r\n";
+    EXPECT_EQ(std::regex_replace(vt::ReadFileBytes(path), prefix, "<> "),
+              banner + "<> 启动参数：360 hide\r\n<> first\r\nsecond\r\n<> " + limit + "\r\n" + banner + "<> next\r\n");
 
     // The log is opened unshared, so that two threads never mix their lines: one that is open
     // elsewhere, even shared, drops the line.  One that cannot be made loses them all.

@@ -15,7 +15,6 @@
 #include "app/vorlan_app.h"
 #include "net/http_client.h"
 #include "res/resource.h"
-#include "ui/controllers_dlg.h"
 #include "ui/main_dialog.h"
 
 namespace {
@@ -58,13 +57,6 @@ public:
             if (IsWindowVisible(GetDlgItem(content, control.first)))
                 shown += control.second;
         return shown;
-    }
-    // Moves the main window; gives where the window and the content then are.
-    std::string MovedTo(int x, int y)
-    {
-        SetWindowPos(main, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-        vt::PumpFor(50);
-        return Box(content) == Box(main) ? Box(main) : Box(main) + " but content " + Box(content);
     }
 
     vt::TempDir dir{"shell"};
@@ -124,7 +116,10 @@ TEST(MainWindowTest, BothModesLayTheContentOverThePicture)
         g_bContentCreated = 0;
         ShellWindow shell(simple, false);
         EXPECT_EQ(Box(shell.main), Box(shell.content));  // before the first move too
-        EXPECT_EQ(shell.MovedTo(40, 30), simple ? "40,30 462x136" : "40,30 1105x651");
+        SetWindowPos(shell.main, nullptr, 40, 30, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+        vt::PumpFor(50);
+        EXPECT_EQ(Box(shell.main), simple ? "40,30 462x136" : "40,30 1105x651");
+        EXPECT_EQ(Box(shell.content), Box(shell.main));
         EXPECT_TRUE(GetWindowLongA(shell.main, GWL_EXSTYLE) & GetWindowLongA(shell.content, GWL_EXSTYLE) &
                     WS_EX_LAYERED);
         EXPECT_TRUE(IsWindowVisible(shell.content));
@@ -152,26 +147,10 @@ TEST(MainWindowTest, BothModesLayTheContentOverThePicture)
     }
 }
 
-TEST(MainWindowTest, HideModeStaysInvisibleUntilTheTrayRestoresIt)
-{
-    ShellWindow shell(false, true);
-    EXPECT_EQ(Box(shell.main), Box(shell.content));
-    ShowWindow(shell.main, SW_SHOWNORMAL);  // as the modal loop's first showing
-    vt::PumpFor(50);
-    EXPECT_FALSE(IsWindowVisible(shell.main) || IsWindowVisible(shell.content));
-    EXPECT_EQ(SendMessageA(shell.main, WM_TRAY_NOTIFY, 8, WM_LBUTTONDBLCLK), 1);  // another icon's
-    EXPECT_FALSE(IsWindowVisible(shell.main));
-    EXPECT_EQ(SendMessageA(shell.main, WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK), 0);
-    EXPECT_TRUE(IsWindowVisible(shell.main) && IsWindowVisible(shell.content));
-    EXPECT_EQ(g_bHide, 0);
-    EXPECT_TRUE(vt::Contains(shell.Messages(), "重置页面：http://127.0.0.1:1/start"));
-}
-
 TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
 {
     ShellWindow shell(false, false);
-    // Cancel, the content's close request and its close button: nothing before installation.
-    SendMessageA(shell.main, WM_COMMAND, IDCANCEL, 0);
+    // Before installation the content's close request and close button do nothing (Cancel: end-to-end runs).
     SendMessageA(shell.content, WM_CLOSE, 0, 0);
     SendMessageA(shell.content, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLOSE, BN_CLICKED), 0);
     EXPECT_FALSE(vt::QuitWasPosted());
@@ -185,8 +164,6 @@ TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
     SendMessageA(shell.content, WM_CLOSE, 0, 0);
     EXPECT_TRUE(vt::QuitWasPosted());
     SendMessageA(shell.content, WM_COMMAND, MAKEWPARAM(IDC_BTN_CLOSE, BN_CLICKED), 0);
-    EXPECT_TRUE(vt::QuitWasPosted());
-    SendMessageA(shell.main, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(vt::QuitWasPosted());
     EXPECT_TRUE(IsWindowVisible(shell.main) && IsWindowVisible(shell.content));  // the run's loop ends it
 
@@ -217,7 +194,7 @@ TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
 TEST(MainWindowTest, DestroyingTheWindowEndsOnlyThisRunsGame)
 {
     vt::TempDir spare{"game"};
-    vt::CopyFileTo(vt::LauncherExe(), spare / "game.exe");
+    vt::CopyFileTo(vt::ExeDir() + "\\VorlanClient.exe", spare / "game.exe");
     ShellWindow shell(false, false);
     const size_t lines = shell.Messages().size();
     shell.app.EndGameProcess();  // no game yet: nothing, not even a line
@@ -266,15 +243,19 @@ TEST(MainWindowTest, TheRealLauncherShowsItsWindowsOrHidesThem)
         HWND main = nullptr;
         ASSERT_TRUE(vt::WaitUntil([&] { return (main = vt::FindMainWindow(launcher.pid())) != nullptr; }, 15000))
             << tail;
-        // Both layered windows show, or neither until the tray's double-click brings them back.
+        // Both layered windows show, or neither until the tray's double-click (not another
+        // icon's) brings them back with the start page reset.
         if (tail == "360 hide") {
-            // A line after the content's start comes from the run's loop, which began by showing the window.
+            // A line after the content's start comes from the run's loop, which began by showing the
+            // window.  Read seldom: the launcher drops a line that it finds the log open for.
             const auto looping = [&] { return vt::LogHasInOrder(folder / "log.log", {"重置页面：", ""}); };
-            EXPECT_TRUE(vt::WaitUntil(looping, 10000));
+            EXPECT_TRUE(vt::WaitUntil(looping, 10000, [] { Sleep(250); }));
+            SendMessageA(main, WM_TRAY_NOTIFY, kTrayIconId + 1, WM_LBUTTONDBLCLK);
             EXPECT_EQ(visibleWindows(), 0);
             SendMessageA(main, WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
         }
         EXPECT_TRUE(vt::WaitUntil([&] { return visibleWindows() == 2; }, 10000)) << tail << " " << visibleWindows();
+        EXPECT_EQ(vt::LogHasInOrder(folder / "log.log", {"重置页面：", "重置页面："}), tail == "360 hide");
         EXPECT_EQ(Box(main).substr(Box(main).find(' ') + 1), tail == "360 hide" ? "1105x651" : "462x136");
         launcher.PostQuit();
         EXPECT_EQ(launcher.Wait(20000), 0) << tail;
@@ -301,7 +282,6 @@ TEST(LobbyTest, QuitAndLoginTellOnlyA2144LobbyNamedByItsWindow)
         {"2144 --winid=lobby", nullptr, none, "--winid不是窗口句柄，不通知大厅：lobby"},
         // Handles of no window: never a broadcast (0xFFFF) to every window.
         {"2144 --winid=65535", nullptr, none, "大厅窗口没有接收消息：65535"},
-        {"2144 --winid=0", nullptr, none, "大厅窗口没有接收消息：0"},
         {"2144 --winid=" + winid, "abc123", L"abc123", "2144 syncLogin, token: abc123, winid: " + winid},
         {"2144 --winid=" + winid, "中文a", L"\u4e2d\u6587a", "2144 syncLogin, token: 中文a, winid: " + winid},
         {"2144 --winid=" + winid, "", L"", "2144 syncLogin, token: , winid: " + winid},

@@ -1,5 +1,6 @@
 // The pipeline's steps driven in the test process, without the main window: the test
 // plays the download timer, the supervision timers, the clock and the user at a box.
+#include "tests/support/raw_listener.h"
 #include "tests/support/test_server.h"
 
 #include <gtest/gtest.h>
@@ -74,17 +75,12 @@ TEST_F(PipelineApp, AHeldDownloadWaitsAndACutShellConfigIsNeverRead)
         vt::WaitUntil([&] { return release.load(); }, 10000);
         res.set_content("pkgName=frompf\r\n", "text/plain");
     });
-    server.server().Get("/shellcfg.ini", [](const httplib::Request&, httplib::Response& res) {
-        res.set_content_provider(100, "text/plain", [](size_t offset, size_t, httplib::DataSink& sink) {
-            if (offset == 0)
-                sink.write("[game]\r\nminver=1\r\n", 18);  // of the 100 bytes announced
-            return false;
-        });
-    });
-    ASSERT_TRUE(server.Start());
+    vt::RawListener cut;  // 18 of the 100 bytes announced
+    ASSERT_TRUE(server.Start() && cut.Start(vt::RawListener::Mode::Reply,
+                                            "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n[game]\r\nminver=1\r\n"));
     Config("pfCfgName=%s.ini");
     Config("pfURL=" + server.Url("/%s?t=%d"));
-    Config("shellcfgURL=" + server.Url("/shellcfg.ini?t=%u"));
+    Config("shellcfgURL=" + cut.Url("/shellcfg.ini?t=%u"));
     vt::WriteFileBytes(dir / "shellcfg.ini", "[game]\r\nminver=7\r\n");
     vt::WriteFileBytes(dir / "pkg.ver", "7");
     CreateDirectoryA((dir / "frompf").c_str(), nullptr);

@@ -171,7 +171,8 @@ TEST_F(LauncherRun, StartsTheGameThePageChoseAndFollowsIt)
         const char *params, *box;  // box: title|text, or ""
         Lines log;
     } cases[] = {
-        {"fg:cmd=ok,canExit,quit",
+        // Each command well after the launcher's 500 ms poll of the one before: the file holds one only.
+        {"fg:cmd=ok@1500,canExit@3000,quit@4500",
          "",
          {"已安装dx9，启动unity", "unity启动正常", "收到unity ok消息", "收到unity canExit消息", "退出进程"}},
         {"fg:log=gfxfail fg:cmd=quit@4000",
@@ -200,7 +201,7 @@ TEST_F(LauncherRun, StartsTheGameThePageChoseAndFollowsIt)
     const std::string started = vt::ReadFileBytes(dir / "run1\\qxgame\\fakegame_args.txt");
     EXPECT_TRUE(std::regex_match(
         started, std::regex("log:0 qosStartAt:\\d+ cmdKey:\\d+ qid:42 server:7 wdver:10000001 shell:" + shell +
-                            " fg:cmd=ok,canExit,quit\r\n3\r\n")))
+                            " fg:cmd=ok@1500,canExit@3000,quit@4500\r\n3\r\n")))
         << started;
 }
 

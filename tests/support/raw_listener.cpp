@@ -125,13 +125,6 @@ bool RawListener::ReadRequest(SOCKET client, std::string& bytes)
     return !m_stop;
 }
 
-RawRequest::RawRequest(const std::string& bytes)
-{
-    const size_t end = bytes.find("\r\n\r\n");
-    head = bytes.substr(0, end == std::string::npos ? end : end + 2);
-    body = end == std::string::npos ? std::string() : bytes.substr(end + 4);
-}
-
 int UnusedPort()
 {
     int port = -1;

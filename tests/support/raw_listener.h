@@ -48,13 +48,6 @@ private:
     std::vector<SOCKET> m_held;
 };
 
-// Request bytes split at the empty line: head (request line and headers, each ending
-// with CR LF) and body.
-struct RawRequest {
-    explicit RawRequest(const std::string& bytes);
-    std::string head, body;
-};
-
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
 int UnusedPort();
 

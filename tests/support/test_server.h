@@ -13,7 +13,13 @@ namespace vt {
 
 class TestServer {
 public:
-    ~TestServer() { Stop(); }
+    ~TestServer()
+    {
+        if (m_thread.joinable()) {
+            m_server.stop();
+            m_thread.join();
+        }
+    }
     httplib::Server& server() { return m_server; }
     // Binds a free port and serves on a thread; false when no port could be bound.
     bool Start()
@@ -23,15 +29,7 @@ public:
             m_thread = std::thread([this] { m_server.listen_after_bind(); });
         return m_port > 0 && WaitUntil([this] { return m_server.is_running(); }, 2000);
     }
-    void Stop()
-    {
-        if (m_thread.joinable()) {
-            m_server.stop();
-            m_thread.join();
-        }
-    }
     int port() const { return m_port; }
-    // "http://127.0.0.1:<port>" followed by path.
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
 
 private:

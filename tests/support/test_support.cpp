@@ -157,25 +157,16 @@ long Process::Wait(DWORD timeoutMs)
     return static_cast<long>(code);
 }
 
-namespace {
-using WindowSearch = std::pair<DWORD, std::vector<HWND>>;  // a process and its windows
-
-BOOL CALLBACK CollectWindow(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (owner == search->first)
-        search->second.push_back(window);
-    return TRUE;
-}
-}  // namespace
-
 std::vector<HWND> TopLevelWindows(DWORD pid)
 {
-    WindowSearch search{pid, {}};
-    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.second;
+    std::vector<HWND> windows;
+    for (HWND window = nullptr; (window = FindWindowExA(nullptr, window, nullptr, nullptr)) != nullptr;) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == pid)
+            windows.push_back(window);
+    }
+    return windows;
 }
 
 HWND FindMainWindow(DWORD pid)
@@ -219,7 +210,7 @@ LauncherFolder::LauncherFolder(const std::string& path, const std::string& confi
     : m_path(path), m_exe(exe)
 {
     CreateDirectoryA(m_path.c_str(), nullptr);
-    CopyFileTo(LauncherExe(), *this / m_exe);
+    CopyFileTo(ExeDir() + "\\VorlanClient.exe", *this / m_exe);
     Write("qxconfig.ini", config);
 }
 
@@ -229,12 +220,15 @@ long LauncherFolder::Run(const std::string& tail, const std::function<void(HWND)
     Process launcher;
     if (!Start(launcher, tail))
         return -2;
+    HWND answered = nullptr;  // a busy box may still show 100 ms after its OK
     WaitUntil(
         [&] {
             MessageBoxSeen box;
             if (WaitForMessageBox(launcher.pid(), box, 0)) {
-                boxes.push_back(box.title + "|" + box.text);
+                if (box.window != answered)
+                    boxes.push_back(box.title + "|" + box.text);
                 PressOk(box);
+                answered = box.window;
             } else if (HWND window = FindMainWindow(launcher.pid())) {
                 onWindow ? onWindow(window) : launcher.PostQuit();
             }

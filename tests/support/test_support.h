@@ -12,10 +12,6 @@ namespace vt {
 
 // Folder of the running test executable (the launcher exe is built beside it).
 std::string ExeDir();
-inline std::string LauncherExe()
-{
-    return ExeDir() + "\\VorlanClient.exe";
-}
 
 void RemoveTree(const std::string& path);
 // A fresh folder under the system's temp folder, removed with everything in it.
