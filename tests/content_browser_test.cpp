@@ -282,7 +282,7 @@ TEST_F(BrowserPage, TheRealControlTakesThePlaceholdersPlaceNavigatesAndGetsItsKe
     }
 
     browser.Navigate(Url("/first").c_str());  // the page's own window comes with a page
-    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/first"); }, 10000));
+    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/first"); }, vt::kWineWaitMs));
 
     // Tab, Enter and Backspace reach the page's window; the dialog would take them first
     // (focus, default button) if the host did not hand them on.
@@ -295,7 +295,7 @@ TEST_F(BrowserPage, TheRealControlTakesThePlaceholdersPlaceNavigatesAndGetsItsKe
     const std::vector<WPARAM> keys = {VK_TAB, VK_RETURN, VK_BACK};
     for (WPARAM key : keys)
         PostMessageA(view, WM_KEYDOWN, key, 1);
-    EXPECT_TRUE(vt::PumpUntil([&] { return g_keys.size() >= keys.size(); }, 5000));
+    EXPECT_TRUE(vt::PumpUntil([&] { return g_keys.size() >= keys.size(); }, vt::kWineWaitMs));
     EXPECT_EQ(keys, g_keys);
     SetWindowLongPtrA(view, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(g_viewProc));
 
@@ -345,7 +345,7 @@ TEST_F(BrowserPage, ThePageOpensTheGameInsteadOfTheJumpShowsRealDocumentsAndSend
     Configure({"stratergy=", "startJump="});
     page.m_browser.Navigate(Url("/p?jumpme&real=1").c_str());
     page.m_browser.Navigate(Url("/after").c_str());
-    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/after"); }, 10000));
+    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/after"); }, vt::kWineWaitMs));
     EXPECT_FALSE(Requested("/p?jumpme&real=1"));
     EXPECT_TRUE(vt::Contains(GamesOpened(), "jumpme&real=1"));
 
@@ -372,7 +372,7 @@ TEST_F(BrowserPage, ThePageOpensTheGameInsteadOfTheJumpShowsRealDocumentsAndSend
     m_app.ParseCommandLine("2144game --token=T1 --source=S1");
     page.Start();
     EXPECT_EQ(nullptr, g_pDocHostUIHandler);
-    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/start?token=T1&source=S1"); }, 10000));
+    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/start?token=T1&source=S1"); }, vt::kWineWaitMs));
     page.DestroyWindow();
 }
 
@@ -381,7 +381,7 @@ TEST_F(BrowserPage, TheSimpleWindowsHiddenBrowserOpensTheGameWhenANavigationComp
     CSimpleCtnDlg simple;
     ASSERT_TRUE(simple.Create(IDD_SIMPLE_CONTENT));
     simple.Navigate(Url("/simple").c_str());
-    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/simple"); }, 10000));
+    EXPECT_TRUE(vt::PumpUntil([&] { return Requested("/simple"); }, vt::kWineWaitMs));
     // A frame completing on the jump address after its page opens no second game.
     for (const char* url : {"http://h/p?x=1", "http://h/p?jumpme&a=1&b=2", "http://h/frame?jumpme&c=3"})
         FireUrlEvent(simple.m_browser.GetControlUnknown(), DISPID_BROWSER_NAVIGATECOMPLETE2, url);

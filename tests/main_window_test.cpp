@@ -241,7 +241,8 @@ TEST(MainWindowTest, TheRealLauncherShowsItsWindowsOrHidesThem)
             return visible;
         };
         HWND main = nullptr;
-        ASSERT_TRUE(vt::WaitUntil([&] { return (main = vt::FindMainWindow(launcher.pid())) != nullptr; }, 15000))
+        ASSERT_TRUE(
+            vt::WaitUntil([&] { return (main = vt::FindMainWindow(launcher.pid())) != nullptr; }, vt::kWineWaitMs))
             << tail;
         // Both layered windows show, or neither until the tray's double-click (not another
         // icon's) brings them back with the start page reset.
@@ -249,12 +250,13 @@ TEST(MainWindowTest, TheRealLauncherShowsItsWindowsOrHidesThem)
             // A line after the content's start comes from the run's loop, which began by showing the
             // window.  Read seldom: the launcher drops a line that it finds the log open for.
             const auto looping = [&] { return vt::LogHasInOrder(folder / "log.log", {"重置页面：", ""}); };
-            EXPECT_TRUE(vt::WaitUntil(looping, 10000, [] { Sleep(250); }));
+            EXPECT_TRUE(vt::WaitUntil(looping, vt::kWineWaitMs, [] { Sleep(250); }));
             SendMessageA(main, WM_TRAY_NOTIFY, kTrayIconId + 1, WM_LBUTTONDBLCLK);
             EXPECT_EQ(visibleWindows(), 0);
             SendMessageA(main, WM_TRAY_NOTIFY, kTrayIconId, WM_LBUTTONDBLCLK);
         }
-        EXPECT_TRUE(vt::WaitUntil([&] { return visibleWindows() == 2; }, 10000)) << tail << " " << visibleWindows();
+        EXPECT_TRUE(vt::WaitUntil([&] { return visibleWindows() == 2; }, vt::kWineWaitMs))
+            << tail << " " << visibleWindows();
         EXPECT_EQ(vt::LogHasInOrder(folder / "log.log", {"重置页面：", "重置页面："}), tail == "360 hide");
         EXPECT_EQ(Box(main).substr(Box(main).find(' ') + 1), tail == "360 hide" ? "1105x651" : "462x136");
         launcher.PostQuit();

@@ -88,8 +88,9 @@ TEST_F(PipelineApp, AHeldDownloadWaitsAndACutShellConfigIsNeverRead)
     app.platform = "yy";
 
     app.CheckPlatformConfig();
-    vt::WaitUntil([&] { return requested.load(); }, 10000);  // the worker has logged its start: no lines collide
-    app.QueryMinVersion();                                   // as a page asking for the game would
+    vt::WaitUntil([&] { return requested.load(); },
+                  vt::kWineWaitMs);  // the worker has logged its start: no lines collide
+    app.QueryMinVersion();           // as a page asking for the game would
     EXPECT_EQ(app.savePath, (dir / "yy.ini.downloading").c_str());
     release = true;
     EXPECT_TRUE(vt::WaitUntil(

@@ -222,7 +222,7 @@ TEST_F(LauncherRun, HandsOverToTheUpdaterOnce)
     EXPECT_EQ(requests[2].substr(0, 11), "/upd.pkg?t=");
     EXPECT_EQ(requests[3].substr(0, 18), "/autoupdate.exe?t=");
     EXPECT_EQ(folder.Read("upd.pkg"), "update package");
-    vt::WaitUntil([&] { return !folder.Read("autoupdate_args.txt").empty(); }, 5000);
+    vt::WaitUntil([&] { return !folder.Read("autoupdate_args.txt").empty(); }, vt::kWineWaitMs);
     EXPECT_EQ(folder.Read("autoupdate_args.txt"), " yy --source=lobby\r\n" + dir / "client" + "\r\n");
     EXPECT_TRUE(
         LogHasInOrder({"微端更新包下载结束，重命名", "自动更新程序下载结束，重命名", "自动更新拉起成功", "退出进程"}));

@@ -52,6 +52,10 @@ inline bool Contains(const std::vector<std::string>& messages, const std::string
 // Each of texts is part of a message of the log at path, in this order.
 bool LogHasInOrder(const std::string& path, const std::vector<std::string>& texts);
 
+// How long a test waits for what Wine does on its own time (a window, a request, a file):
+// a first run in a new prefix on a busy two-core machine took over ten seconds.
+constexpr DWORD kWineWaitMs = 30000;
+
 // Tries done() until it holds or timeoutMs has passed, with pause() between tries, and gives
 // whether it held; done() runs once, and once more after each pause.
 bool WaitUntil(
