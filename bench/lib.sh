@@ -14,41 +14,18 @@ source "$top/scripts/lib/common.sh"
 # Far beyond what any run takes; a driver still running then has hung.
 driver_time_limit=600
 
-# seconds command...: runs command with its output discarded; a command still running
-# after seconds ends the script.
-quietly_within() {
-    local seconds=$1 status=0
-    shift
-    timeout "$seconds" "$@" >/dev/null 2>&1 || status=$?
-    if [ "$status" = 124 ]; then
-        echo "$* did not end within $seconds s" >&2
-        exit 1
-    fi
-    return "$status"
-}
-
 # target: builds that target of the project in BUILD_DIR.
 build_target() {
     configure_build "$BUILD_DIR"
     cmake --build "$BUILD_DIR" --target "$1" >/dev/null
 }
 
-# cleanup_function: starts common.sh's session (display, prefix, wine server) with Wine's own
-# services running before the first measured run: a run that starts them shares the
-# machine with their start-up and took up to three times as long.  The server left from
-# the session's first run ends a few seconds after its last process and cannot be made
-# persistent once running, so it is replaced by a persistent one, which keeps the services
-# for the whole benchmark.  At exit cleanup_function (the script's own) runs, then the
-# session's stop.
+# cleanup_function: common.sh's session, whose services run before the first measured run
+# (a run that starts them shares the machine with their start-up and took up to three
+# times as long).  At exit cleanup_function (the script's own) runs, then the session's stop.
 start_bench_session() {
     start_wine_session
     trap "$1 || true; stop_wine_session" EXIT
-    quietly_within 30 wineserver -k || true   # none running: nothing to replace
-    if ! quietly_within 30 wineserver -p; then
-        echo "could not start a persistent wine server for $WINEPREFIX" >&2
-        exit 1
-    fi
-    quietly_within 120 "$top/scripts/wine-run" cmd /c exit 0 || true
 }
 
 windows_path() {

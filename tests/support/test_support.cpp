@@ -234,7 +234,7 @@ long LauncherFolder::Run(const std::string& tail, const std::function<void(HWND)
             }
             return launcher.Wait(0) != -1;
         },
-        30000, [] { Sleep(100); });
+        2 * kWineWaitMs, [] { Sleep(100); });
     return launcher.Wait(0);
 }
 
