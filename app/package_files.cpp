@@ -4,6 +4,7 @@
 #include "app/config.h"
 #include "base/log.h"
 #include "app/version.h"
+#include "base/safe_name.h"
 
 int ReadLocalPkgVersion(CString name)
 {
@@ -69,20 +70,7 @@ bool DeleteDirectory(CString dir)
     return GetFileAttributesA(dir) == INVALID_FILE_ATTRIBUTES;
 }
 
-int DotsOfDotsAndSpacesName(const char* name, size_t length)
-{
-    int dots = 0;
-    for (size_t i = 0; i < length; ++i) {
-        if (name[i] != '.' && name[i] != ' ')
-            return -1;
-        dots += name[i] == '.';
-    }
-    return dots;
-}
-
 bool IsSafePackageName(const CString& name)
 {
-    if (DotsOfDotsAndSpacesName(name.GetString(), static_cast<size_t>(name.GetLength())) >= 0)
-        return false;
-    return name.Find('\\') < 0 && name.Find('/') < 0 && name.Find(':') < 0;
+    return IsSafeFileName(name.str());
 }

@@ -20,11 +20,6 @@ bool WritePkgVersion(int version, DWORD& error);
 // link inside it is removed, never followed.  True when dir is gone at the end.
 bool DeleteDirectory(CString dir);
 
-// Windows drops dots and spaces from the end of a name, so a name made only of them (the
-// empty one included) names the folder it lies in or, with two dots or more, the folder
-// above.  The number of dots of such a name; -1 for any other name.
-int DotsOfDotsAndSpacesName(const char* name, size_t length);
-
-// A package name names one folder beside the executable: never one made only of dots
-// and spaces, nor anything holding "\", "/" or ":".
+// A package name names one folder beside the executable (IsSafeFileName): never one
+// made only of dots and spaces, a device, nor anything holding "\", "/" or ":".
 bool IsSafePackageName(const CString& name);

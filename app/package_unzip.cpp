@@ -10,7 +10,7 @@
 #include <memory>
 #include <new>
 
-#include "app/package_files.h"
+#include "base/safe_name.h"
 
 namespace {
 // A name of up to 511 bytes and its terminating zero.
@@ -23,26 +23,6 @@ constexpr unsigned kCopyBufferSize = 256 * 1024;
 bool IsSeparator(char ch)
 {
     return ch == '/' || ch == '\\';
-}
-
-// A name lands inside the destination unless it is absolute ("\x", "/x", "\\server"),
-// names a drive or a file's stream (":"), or climbs with "..".  Every "\" byte counts as
-// a separator here, even the trail byte of a double-byte character: that can only refuse
-// more names, never fewer.
-bool StaysInsideDestination(const char* name)
-{
-    if (IsSeparator(name[0]) || std::strchr(name, ':'))
-        return false;
-    const char* component = name;
-    for (const char* pos = name;; ++pos) {
-        if (*pos != '\0' && !IsSeparator(*pos))
-            continue;
-        if (DotsOfDotsAndSpacesName(component, static_cast<size_t>(pos - component)) >= 2)  // the folder above
-            return false;
-        if (*pos == '\0')
-            return true;
-        component = pos + 1;
-    }
 }
 
 // Copies the open entry into file.  False on damaged data or a short write.
@@ -124,11 +104,9 @@ bool ExtractCurrentFile(unzFile archive, const char* destDir)
     unz_file_info64 info{};
     if (unzGetCurrentFileInfo64(archive, &info, name, sizeof(name), nullptr, 0, nullptr, 0) != UNZ_OK)
         return false;
-    // A name that does not fit is refused rather than cut; one with a zero byte inside is
-    // not the name the archive gives.
-    if (info.size_filename == 0 || info.size_filename >= sizeof(name) || std::strlen(name) != info.size_filename)
-        return false;
-    if (!StaysInsideDestination(name))
+    // A name that does not fit is refused rather than cut.  The check sees every byte the
+    // archive gives, a zero byte included: Windows would cut the name there.
+    if (info.size_filename >= sizeof(name) || !IsSafeRelativePath(std::string_view(name, info.size_filename)))
         return false;
     const std::string path = std::string(destDir) + "\\" + name;
     if (IsSeparator(path.back())) {

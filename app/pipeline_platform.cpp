@@ -4,6 +4,7 @@
 
 #include "app/config.h"
 #include "base/log.h"
+#include "base/safe_name.h"
 #include "app/pipeline_common.h"
 #include "app/vorlan_app.h"
 #include "ui/main_dialog.h"
@@ -12,10 +13,16 @@ namespace {
 constexpr UINT kCommandFilePollMs = 500;
 constexpr int kPlatformConfigTask = 4;
 
-// pfCfgName filled with the platform.
+// pfCfgName filled with the platform.  The platform comes from the command line, so the
+// name is refused like a format that does not fit ("") unless it stays inside the
+// launcher's folder.
 CString PlatformConfigName(const std::string& platform)
 {
-    return FormatConfiguredValue("pfCfgName", "s", platform.c_str());
+    const CString name = FormatConfiguredValue("pfCfgName", "s", platform.c_str());
+    if (name.IsEmpty() || IsSafeRelativePath(name.str()))
+        return name;
+    WriteLog("平台配置文件名不安全：%s", name.GetString());
+    return CString();
 }
 
 void StartContent()

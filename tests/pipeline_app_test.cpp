@@ -204,6 +204,8 @@ TEST_F(PipelineApp, SelfUpdateDecidesOnceAndNeverHandsOverUnderAGame)
         {"updateFlag=1\r\nmin=1.0.0.1", "推荐版本为: 1.0.0.1, 无须更新"},
         {wanted, "微端更新包名不可用："},
         {wanted + "..\\u.pkg", "微端更新包名不可用：..\\u.pkg"},
+        {wanted + "CON", "微端更新包名不可用：CON"},
+        {wanted + "nul.txt", "微端更新包名不可用：nul.txt"},
         {wanted + "u.pkg\r\nlatest=x%d%s", "配置项latest的格式与参数不符，按未配置处理：x%d%s"},
     };
     for (const auto& c : refused) {
@@ -237,5 +239,16 @@ TEST_F(PipelineApp, SelfUpdateDecidesOnceAndNeverHandsOverUnderAGame)
     EXPECT_EQ(AnswerBox([&] { app.CheckSelfUpdate(); }, startGame), "微端更新|新微端已经更新完毕，重启微端即可体验");
     EXPECT_TRUE(Logged({"游戏已启动，不再拉起自动更新"}));
     EXPECT_FALSE(vt::FileExists(folder + "\\autoupdate_args.txt"));
+}
+
+// A package name that a zero byte cuts to nothing is refused before anything is deleted.
+TEST_F(PipelineApp, APackageNameCutToNothingByAZeroByteIsRefused)
+{
+    vt::WriteFileBytes(dir / "qxconfig.ini", std::string("pkgName=\0abc\r\n", 14));
+    CConfig::GetInstance()->Load("qxconfig.ini");
+    vt::WriteFileBytes(dir / "pkg.ver", "4");  // not the minimum: an old package would be deleted
+    app.minver = 5;
+    EXPECT_EQ(AnswerBox([&] { app.CheckGamePackage(); }), "错误提示|微端配置错误（pkgName），请重新下载安装");
+    EXPECT_TRUE(vt::FileExists(dir / "qxgame\\qxgame_Data") && vt::FileExists(dir / "qxconfig.ini"));
 }
 }  // namespace

@@ -138,6 +138,8 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
         {"yy", "", "pkg.ver", "错误提示\\|版本文件pkg.ver写入失败.*", "3 startquerymin"},
         // A platform file name that does not fit its format counts as not configured.
         {"yy", "pkgName=qxgame\r\npfCfgName=%d.ini\r\n", nullptr, "错误\\|读取配置失败：", kInstallSteps},
+        // So does one that a platform would carry out of the launcher's folder.
+        {"x\\..\\..\\esc", "pkgName=qxgame\r\n", nullptr, "错误\\|读取配置失败：", kInstallSteps},
         // A failed shellcfg.ini without an earlier copy: qxconfig.ini's minver counts.
         {"yy", "shellcfgURL=SERVER/none.ini?t=%d\r\nminver=11\r\n", "qxgame\\qxgame.exe", "0 boxes",
          "3 startquerymin, 5 queryminerr"},
@@ -159,6 +161,7 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
         EXPECT_EQ(QosSteps(), c.qos) << run;
         EXPECT_FALSE(vt::FileExists(folder / "3601.ini") || vt::FileExists(folder / "3601.ini.downloading"));
     }
+    EXPECT_FALSE(vt::FileExists(dir / "esc.ini") || vt::FileExists(dir / "esc.ini.downloading"));
 }
 
 // The page hands the game over through the jump rule; the fake game reports, and quits.

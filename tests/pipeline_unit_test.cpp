@@ -103,9 +103,10 @@ TEST(PipelineUnit, PackageFiles)
     SetFileAttributesA((game + "\\sub").c_str(), FILE_ATTRIBUTE_READONLY);
     EXPECT_TRUE(DeleteDirectory(game.c_str()));
     EXPECT_FALSE(vt::FileExists(game));
-    for (const char* name : {"", ".", "..", "...", " .", " ", "a\\b", "a/b", "c:"})
+    for (const char* name :
+         {"", ".", "..", "...", " .", " ", "a\\b", "a/b", "c:", "nul", "CON", "Con.txt", "AUX ", "CONOUT$"})
         EXPECT_FALSE(IsSafePackageName(name)) << name;
-    EXPECT_TRUE(IsSafePackageName("..game"));
+    EXPECT_TRUE(IsSafePackageName("..game") && IsSafePackageName("console"));
 }
 
 TEST(PipelineUnit, DownloadPercent)

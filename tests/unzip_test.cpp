@@ -16,12 +16,13 @@
 namespace {
 using Paths = std::vector<std::string>;
 
-// Every file and folder below root, relative to it, sorted.
+// Every file and folder below root, relative to it, sorted.  Cut from the listed paths alone,
+// so a root in the "\\?\" form works too.
 Paths Tree(const std::string& root)
 {
     Paths paths;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root))
-        paths.push_back(std::filesystem::relative(entry.path(), root).string());
+        paths.push_back(entry.path().string().substr(root.size() + 1));
     std::sort(paths.begin(), paths.end());
     return paths;
 }
@@ -97,4 +98,22 @@ TEST_F(UnzipTest, NamesThatWouldLeaveTheDestinationAreRefused)
     EXPECT_EQ(Tree(dir / "a"), before);
     EXPECT_TRUE(Unzip({{"sub/a..b/.x..txt", "x"}}, inside));  // dots inside names are no climbing
     EXPECT_EQ(vt::ReadFileBytes(inside + "\\sub\\a..b\\.x..txt"), "x");
+}
+
+// An entry named after a device in any of its folders is refused before anything of it is
+// written.  The destination is given in the "\\?\" form, in which Windows takes every name
+// as it stands: were the check broken, such an entry would become a plain file that the tree
+// shows, never a write to (or a look at) the device: Wine links COM1 to the serial port.
+TEST_F(UnzipTest, EntriesNamedAfterDevicesAreRefused)
+{
+    const std::string literalDest = "\\\\?\\" + dest;
+    ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
+    for (const char* name : {"COM1", "nul.txt", "a\\CON", "a/CON", "lpt1\\", "lpt1/", "CONIN$", "aux .txt", "Con.txt",
+                             "a\\AUX \\x", "PRN", "LPT9.log", "conout$", "a\\nul.", "com3.tar.gz"})
+        EXPECT_FALSE(Unzip({{"a\\", ""}, {name, "x"}}, literalDest)) << name;
+    EXPECT_EQ(Tree(literalDest), Paths{"a"});
+    // Names that only look like devices are written.
+    EXPECT_TRUE(Unzip({{"a\\COM10", "1"}, {"a\\console.txt", "2"}, {"a\\nul_", "3"}}, literalDest));
+    EXPECT_EQ(Tree(literalDest), (Paths{"a", "a\\COM10", "a\\console.txt", "a\\nul_"}));
+    vt::RemoveTree(literalDest);  // in the same form, whatever names it holds
 }
