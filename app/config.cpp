@@ -20,7 +20,10 @@ void CConfig::ParseLine(const CString& line)
     int equals = line.Find('=');
     if (equals <= 0)
         return;
-    m_values[line.Left(equals).str()] = line.Mid(equals + 1).str();
+    // A value ends at its first zero byte, as every Windows call that gets it would end
+    // it: the value checked and used is then the one Windows sees.
+    const std::string value = line.Mid(equals + 1).str();
+    m_values[line.Left(equals).str()] = value.substr(0, value.find('\0'));
 }
 
 void CConfig::Load(const char* fileName)

@@ -23,7 +23,8 @@ public:
     // <folder>\<pkgName>\<pkgName>.exe
     CString GetGameExePath();
 
-    // Stores the pairs of one text line; lines without a pair are skipped.
+    // Stores the pairs of one text line; lines without a pair are skipped.  A value is cut
+    // at its first zero byte.
     void ParseLine(const CString& line);
 
 private:

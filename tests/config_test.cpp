@@ -4,7 +4,7 @@
 #include "tests/support/test_support.h"
 
 // LF and CR LF lines mixed in one file, a byte-order mark that belongs to the first key,
-// and values that a later line or a later file replaces.
+// values that a later line or a later file replaces, and one cut at a zero byte.
 TEST(ConfigTest, LineFormatAndLaterValuesWin)
 {
     vt::TempDir dir("cfg");
@@ -13,7 +13,7 @@ TEST(ConfigTest, LineFormatAndLaterValuesWin)
     const std::string bom = "\xEF\xBB\xBF";
     vt::WriteFileBytes(dir / "qx.ini", bom + "bom=1\r\na=b=c\n=x\r\nabc\n\r\nkey=\r\nKey=1\nlog = 1\r\n[game]\n#c=d\r\n"
                                              "page=first\nminver=3\npage=second\nname=微端\nlast=no newline");
-    vt::WriteFileBytes(dir / "pf_360.ini", "minver=9\r\nextra=1\r\n");
+    vt::WriteFileBytes(dir / "pf_360.ini", std::string("minver=9\r\nextra=1\0x\r\n", 21));
     config.Load("qx.ini");
     config.Load("pf_360.ini");
     const std::pair<std::string, std::string> expected[] = {
