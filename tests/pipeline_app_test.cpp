@@ -12,6 +12,7 @@
 #include "app/config.h"
 #include "base/log.h"
 #include "app/vorlan_app.h"
+#include "tests/support/allocation_limit.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_zip.h"
 
@@ -151,6 +152,33 @@ TEST_F(PipelineApp, SupervisionOfALaunchedGame)
     EXPECT_EQ(AnswerBox([&] { app.LaunchGame(); }),
               "错误提示|微端可能已损坏，请重新下载安装" + dir.path() + "\\qxgame\\qxgame.exe");
     EXPECT_TRUE(Logged({"游戏命令行过长：40", "T:41;unityerrAGENT:"}));
+}
+
+// Each tick reads a bounded share of the game's log, on from where the last one stopped: the
+// failure line is found behind a line of many MiB, near the end of a large log, and across
+// the edge of a tick's share.  Each log is shorter than the one before: read from its start.
+TEST_F(PipelineApp, TheOutputLogIsReadOnFromTickToTick)
+{
+    const size_t share = CVorlanClientApp::kOutputLogBytesPerTick;
+    std::string lines;
+    while (lines.size() < 5 * share)
+        lines += std::string(63, 'l') + "\n";
+    const std::pair<std::string, int> cases[] = {
+        {std::string(8 * share, 'x') + "\r\n", 9}, {lines, 6}, {std::string(share - 22, 'x') + "\r\n", 2}};
+    app.isUnityOk = 1;
+    for (const auto& [log, expectedTicks] : cases) {
+        LogInit((dir / "log.log").c_str());
+        vt::WriteFileBytes(dir / "qxgame\\qxgame_Data\\output_log.txt",
+                           log + "PlayerInitEngineGraphics: InitializeEngineGraphics failed\r\nmore\r\n");
+        int ticks = 0;
+        EXPECT_EQ(AnswerBox([&] {
+                      vt::AllocationLimit limit(256 << 10);
+                      for (; ticks < 20 && !Logged({"unity启动"}); ++ticks)
+                          EXPECT_NO_THROW(app.CheckUnityOutputLog());
+                  }).find("显卡驱动错误|获取显卡信息失败"),
+                  0u);
+        EXPECT_EQ(ticks, expectedTicks);
+    }
 }
 
 TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
