@@ -30,6 +30,22 @@ void CALLBACK AskForTheGame(HWND, UINT, UINT_PTR id, DWORD)
     g_asked = true;
 }
 
+// The lobby's window: counts the exits it is told of.
+int g_lobbyExits = 0;
+LRESULT CALLBACK CountExits(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_lobbyExits += message == WM_COPYDATA;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The tray's exit, chosen while a box is open; then the box's OK.
+void CALLBACK QuitAtABox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    vt::MessageBoxSeen box;
+    if (vt::WaitForMessageBox(GetCurrentProcessId(), box, 0))
+        KillTimer(nullptr, id), g_app->Quit(), vt::PressOk(box);
+}
+
 class PipelineApp : public ::testing::Test {
 protected:
     void SetUp() override
@@ -265,5 +281,20 @@ TEST_F(PipelineApp, SelfUpdateDecidesOnceAndNeverHandsOverUnderAGame)
     EXPECT_EQ(AnswerBox([&] { app.CheckSelfUpdate(); }, startGame), "微端更新|新微端已经更新完毕，重启微端即可体验");
     EXPECT_TRUE(Logged({"游戏已启动，不再拉起自动更新"}));
     EXPECT_FALSE(vt::FileExists(folder + "\\autoupdate_args.txt"));
+}
+
+// The run ended while the update box was open: the lobby hears of one exit, and no updater starts.
+TEST_F(PipelineApp, AQuitDuringTheUpdateBoxStartsNoUpdater)
+{
+    HWND lobby = CreateWindowA("STATIC", "lobby", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(lobby, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountExits));
+    app.ParseCommandLine(("2144 --winid=" + std::to_string(reinterpret_cast<intptr_t>(lobby))).c_str());
+    vt::CopyFileTo(vt::ExeDir() + "\\fakeupdater.exe", dir / "autoupdate.exe");
+    SetTimer(nullptr, 0, 50, QuitAtABox);
+    app.RunAutoUpdater();
+    EXPECT_TRUE(vt::QuitWasPosted());
+    EXPECT_EQ(g_lobbyExits, 1);
+    EXPECT_TRUE(Logged({"退出进程", "正在退出，不再拉起自动更新"}));
+    DestroyWindow(lobby);
 }
 }  // namespace
