@@ -10,8 +10,12 @@ struct CommandFileContent {
     CString command;   // line 2 as it stands; "" when missing
 };
 
-// Reads the file at path, opened in text mode with no sharing, so that a file the game
-// is still writing is never read half-made.  False when it cannot be opened.
+// How much of a command file is read: far more than its two short lines need.  A line
+// that this cuts, and all that follows, is not looked at.
+constexpr unsigned kCommandFileReadBytes = 4096;
+
+// Reads the file at path, opened with no sharing, so that a file the game is still
+// writing is never read half-made.  False when it cannot be opened.
 bool ReadCommandFile(const char* path, CommandFileContent& content);
 
 // The command of a second line, compared whole and case-sensitively in the order

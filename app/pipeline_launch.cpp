@@ -126,6 +126,7 @@ void CVorlanClientApp::LaunchGame()
     unityProcess = process.hProcess;
     CloseHandle(process.hThread);
     gameLaunchFileTime = launchFileTime;
+    outputLogReader.Restart();  // this game's log replaces the earlier one's
     WriteLog("unity进程创建成功，进程ID：%d", static_cast<int>(unityPid));
     SetPipelineTimer(kTimerOutputLog, kSupervisionTickMs);
     SetPipelineTimer(kTimerCommandFile, kSupervisionTickMs);

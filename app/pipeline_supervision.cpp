@@ -4,6 +4,7 @@
 #include "afx/afxfile.h"
 #include "app/command_file.h"
 #include "app/config.h"
+#include "app/line_reader.h"
 #include "base/log.h"
 #include "app/package_files.h"
 #include "app/pipeline_common.h"
@@ -34,17 +35,6 @@ bool IsOutputLogOfThisLaunch(const CString& path, ULONGLONG launchFileTime)
     return written + kWriteTimeSlack >= launchFileTime;
 }
 
-// Reads the log to its end or to the graphics failure line.
-bool HoldsGraphicsFailure(CStdioFile& log)
-{
-    CString line;
-    while (log.ReadString(line)) {
-        if (line == kGraphicsFailureLine)
-            return true;
-    }
-    return false;
-}
-
 // An ended process, and one that can no longer be asked, count as not running.
 bool IsProcessRunning(HANDLE process)
 {
@@ -72,12 +62,16 @@ void CVorlanClientApp::CheckUnityOutputLog()
         UploadLogs();
         return;
     }
-    CStdioFile log;
-    if (!present || !log.Open(path, CFile::modeRead | CFile::shareExclusive | CFile::typeText))
+    CFile log;
+    if (!present || !log.Open(path, CFile::modeRead | CFile::shareExclusive))
         return;
-    KillPipelineTimer(kTimerOutputLog);
-    const bool failed = HoldsGraphicsFailure(log);
+    const CLineReader::Result read = outputLogReader.ReadOn(
+        log, kOutputLogBytesPerTick, [](const std::string& line) { return line == kGraphicsFailureLine; });
     log.Close();
+    if (read == CLineReader::Result::More)
+        return;  // the next tick reads on
+    KillPipelineTimer(kTimerOutputLog);
+    const bool failed = read == CLineReader::Result::Stopped;
     if (failed) {
         WriteLog("unity启动失败");
         ReportQOS(43, "drivererr");

@@ -138,9 +138,14 @@ void CVorlanClientApp::RunAutoUpdater()
     if (isGameStarted)
         return;
     ShowPipelineBox("新微端已经更新完毕，重启微端即可体验", "微端更新");
-    // Pages keep running while the box is open: one may have started the game meanwhile.
+    // Pages and the tray keep running while the box is open: one may have started the
+    // game meanwhile, or ended the run, which has then told the lobby of its one exit.
     if (isGameStarted) {
         WriteLog("游戏已启动，不再拉起自动更新");
+        return;
+    }
+    if (IsRunEnding()) {
+        WriteLog("正在退出，不再拉起自动更新");
         return;
     }
 

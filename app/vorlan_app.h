@@ -9,6 +9,7 @@
 
 #include "afx/afxstr.h"
 #include "afx/afxwin.h"
+#include "app/line_reader.h"
 #include "net/downloader.h"
 
 class CRedirectProbe;
@@ -137,6 +138,10 @@ public:
     // System time (file-time units) of the latest launch: an output log last written
     // before it was left by an earlier game.
     ULONGLONG gameLaunchFileTime = 0;
+    // The latest launch's output log, read on from tick to tick: a log of any size costs a
+    // tick no more than this share of it.
+    static constexpr ULONGLONG kOutputLogBytesPerTick = 1 << 20;
+    CLineReader outputLogReader;
 };
 
 // The running application object (null before it is constructed).

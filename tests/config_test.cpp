@@ -23,3 +23,14 @@ TEST(ConfigTest, LineFormatAndLaterValuesWin)
     for (const auto& [key, value] : expected)
         EXPECT_EQ(config.GetValue(key.c_str()), value.c_str()) << key;
 }
+
+// A value of shellcfg.ini is cut to 1023 characters; a missing key or file reads as "".
+TEST(ConfigTest, IniValuesAreCutAt1023Characters)
+{
+    vt::TempDir dir("ini");
+    const std::string path = dir / "shellcfg.ini";
+    vt::WriteFileBytes(path, "[update]\r\nlatest=" + std::string(1500, 'v') + "\r\n");
+    EXPECT_EQ(GetIniString(path.c_str(), "update", "latest"), std::string(1023, 'v'));
+    EXPECT_EQ(GetIniString(path.c_str(), "update", "min"), "");
+    EXPECT_EQ(GetIniString((dir / "none.ini").c_str(), "update", "latest"), "");
+}

@@ -348,6 +348,24 @@ TEST_F(DownloaderTest, ExitInstanceStopsTheAppsDownloadsAtOnceAndTheRecordOutliv
     CloseHandle(pausing);
 }
 
+// While no length is known the record shows 0 of 1 (0 percent), however much has arrived.
+TEST_F(DownloaderTest, ABodyOfUnknownLengthShowsNoProgress)
+{
+    server.server().Get("/trickle", [](const httplib::Request&, httplib::Response& response) {
+        response.set_chunked_content_provider("application/octet-stream", [](size_t, httplib::DataSink& sink) {
+            Sleep(10);
+            return sink.write("trickle ", 8);
+        });
+    });
+    const std::string target = dir / "pkg";
+    Start(server.Url("/trickle"), target);
+    WIN32_FILE_ATTRIBUTE_DATA data{};  // from the folder entry: the worker holds the target unshared
+    ASSERT_TRUE(vt::WaitUntil(
+        [&] { return GetFileAttributesExA(target.c_str(), GetFileExInfoStandard, &data) && data.nFileSizeLow >= 64; },
+        kWaitMs));
+    EXPECT_TRUE(progress.downloaded == 0 && progress.total == 1);
+}
+
 // The library's reads, patched by the build to skip the poll before each receive (the
 // download bench shows the gain), end a body that stalls by the socket's receive time-out.
 TEST_F(DownloaderTest, AStalledBodyEndsTheDownloadAsFailed)

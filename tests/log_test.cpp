@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <regex>
+#include <thread>
 
 #include "base/log.h"
 #include "tests/support/test_support.h"
@@ -39,4 +40,25 @@ TEST(LogTest, BannerPrefixCrLfLinesTheLimitAndUnwritableLogs)
     LogInit((dir / "missing-folder\\log.log").c_str());
     EXPECT_EQ(WriteLog("still %d", 1), "still 1");
     EXPECT_FALSE(vt::FileExists(dir / "missing-folder"));
+}
+
+// Lines that two threads write at once never run into each other: each line is one whole
+// message behind its prefix (a line that finds the log open may be dropped).
+TEST(LogTest, TwoThreadsNeverInterleaveLines)
+{
+    vt::TempDir dir("log");
+    LogInit((dir / "log.log").c_str());
+    const std::string a(300, 'a'), b(200, 'b');
+    auto writer = [](const std::string* text) {
+        for (int i = 0; i < 300; ++i)
+            WriteLog("%s", text->c_str());
+    };
+    std::thread first(writer, &a), second(writer, &b);
+    first.join(), second.join();
+    const std::vector<std::string> lines = vt::ReadCrLfLines(dir / "log.log");
+    ASSERT_GT(lines.size(), 1u);
+    for (size_t i = 1; i < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].size() > 22 && lines[i][0] == '<' &&
+                    (lines[i].substr(22) == a || lines[i].substr(22) == b))
+            << "line " << i;
 }

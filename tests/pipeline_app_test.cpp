@@ -12,6 +12,7 @@
 #include "app/config.h"
 #include "base/log.h"
 #include "app/vorlan_app.h"
+#include "tests/support/allocation_limit.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_zip.h"
 
@@ -27,6 +28,22 @@ void CALLBACK AskForTheGame(HWND, UINT, UINT_PTR id, DWORD)
     g_app->OpenGameWindow("", "qid=1");
     g_app->QueryMinVersion();
     g_asked = true;
+}
+
+// The lobby's window: counts the exits it is told of.
+int g_lobbyExits = 0;
+LRESULT CALLBACK CountExits(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    g_lobbyExits += message == WM_COPYDATA;
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The tray's exit, chosen while a box is open; then the box's OK.
+void CALLBACK QuitAtABox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    vt::MessageBoxSeen box;
+    if (vt::WaitForMessageBox(GetCurrentProcessId(), box, 0))
+        KillTimer(nullptr, id), g_app->Quit(), vt::PressOk(box);
 }
 
 class PipelineApp : public ::testing::Test {
@@ -153,6 +170,33 @@ TEST_F(PipelineApp, SupervisionOfALaunchedGame)
     EXPECT_TRUE(Logged({"游戏命令行过长：40", "T:41;unityerrAGENT:"}));
 }
 
+// Each tick reads a bounded share of the game's log, on from where the last one stopped: the
+// failure line is found behind a line of many MiB, near the end of a large log, and across
+// the edge of a tick's share.  Each log is shorter than the one before: read from its start.
+TEST_F(PipelineApp, TheOutputLogIsReadOnFromTickToTick)
+{
+    const size_t share = CVorlanClientApp::kOutputLogBytesPerTick;
+    std::string lines;
+    while (lines.size() < 5 * share)
+        lines += std::string(63, 'l') + "\n";
+    const std::pair<std::string, int> cases[] = {
+        {std::string(8 * share, 'x') + "\r\n", 9}, {lines, 6}, {std::string(share - 22, 'x') + "\r\n", 2}};
+    app.isUnityOk = 1;
+    for (const auto& [log, expectedTicks] : cases) {
+        LogInit((dir / "log.log").c_str());
+        vt::WriteFileBytes(dir / "qxgame\\qxgame_Data\\output_log.txt",
+                           log + "PlayerInitEngineGraphics: InitializeEngineGraphics failed\r\nmore\r\n");
+        int ticks = 0;
+        EXPECT_EQ(AnswerBox([&] {
+                      vt::AllocationLimit limit(256 << 10);
+                      for (; ticks < 20 && !Logged({"unity启动"}); ++ticks)
+                          EXPECT_NO_THROW(app.CheckUnityOutputLog());
+                  }).find("显卡驱动错误|获取显卡信息失败"),
+                  0u);
+        EXPECT_EQ(ticks, expectedTicks);
+    }
+}
+
 TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
 {
     ASSERT_TRUE(vt::WriteZip(
@@ -250,5 +294,20 @@ TEST_F(PipelineApp, APackageNameCutToNothingByAZeroByteIsRefused)
     app.minver = 5;
     EXPECT_EQ(AnswerBox([&] { app.CheckGamePackage(); }), "错误提示|微端配置错误（pkgName），请重新下载安装");
     EXPECT_TRUE(vt::FileExists(dir / "qxgame\\qxgame_Data") && vt::FileExists(dir / "qxconfig.ini"));
+}
+
+// The run ended while the update box was open: the lobby hears of one exit, and no updater starts.
+TEST_F(PipelineApp, AQuitDuringTheUpdateBoxStartsNoUpdater)
+{
+    HWND lobby = CreateWindowA("STATIC", "lobby", WS_OVERLAPPED, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    SetWindowLongPtrA(lobby, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountExits));
+    app.ParseCommandLine(("2144 --winid=" + std::to_string(reinterpret_cast<intptr_t>(lobby))).c_str());
+    vt::CopyFileTo(vt::ExeDir() + "\\fakeupdater.exe", dir / "autoupdate.exe");
+    SetTimer(nullptr, 0, 50, QuitAtABox);
+    app.RunAutoUpdater();
+    EXPECT_TRUE(vt::QuitWasPosted());
+    EXPECT_EQ(g_lobbyExits, 1);
+    EXPECT_TRUE(Logged({"退出进程", "正在退出，不再拉起自动更新"}));
+    DestroyWindow(lobby);
 }
 }  // namespace

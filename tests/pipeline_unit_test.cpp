@@ -10,6 +10,7 @@
 #include "app/format_check.h"
 #include "app/game_command_line.h"
 #include "app/package_files.h"
+#include "tests/support/allocation_limit.h"
 #include "tests/support/test_support.h"
 
 TEST(PipelineUnit, ConfiguredFormatsFitOnlyTheirArguments)
@@ -73,9 +74,17 @@ TEST(PipelineUnit, CommandFileSequence)
         EXPECT_EQ(TakeNewCommand(content, last), step.command) << step.content;
         EXPECT_EQ(last, step.lastSequence) << step.content;
     }
+    // Only the beginning of a file without an end of its command line is read.
+    CommandFileContent content;
+    ASSERT_TRUE(vt::WriteFileBytes(path, "11\nquit" + std::string(8 << 20, 'q')));
+    {
+        vt::AllocationLimit limit(64 << 10);
+        ASSERT_TRUE(ReadCommandFile(path.c_str(), content));
+    }
+    EXPECT_EQ(TakeNewCommand(content, last), GameCommand::None);
+    EXPECT_EQ(last, 11);
     // A file that its writer still holds is not read.
     HANDLE held = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    CommandFileContent content;
     EXPECT_FALSE(ReadCommandFile(path.c_str(), content));
     CloseHandle(held);
 }

@@ -57,3 +57,16 @@ TEST(CommandLineTest, PlatformHideCommandKeyAndSimpleMode)
     EXPECT_EQ(vt::LogMessages(dir / "log.log"),
               (Parts{"参数1: simplemode=yy", "参数2: 2144", "参数3: hide", "简易模式： 2144 hide, yy"}));
 }
+
+// Every word also lands in the option map: the last occurrence of a key counts, a value ends
+// at its second "=", and a word made only of "=" adds nothing and stops nothing.
+TEST(CommandLineTest, OptionMap)
+{
+    vt::TempDir dir("options");
+    LogInit((dir / "log.log").c_str());
+    CVorlanClientApp app;
+    app.ParseCommandLine("360 a=1 k=v=more === a=2 =name --winid");
+    EXPECT_EQ(app.options,
+              (std::map<std::string, std::string>{{"360", ""}, {"a", "2"}, {"k", "v"}, {"name", ""}, {"--winid", ""}}));
+    EXPECT_TRUE(app.HasOption("--winid") && app.GetOption("a") == "2");
+}

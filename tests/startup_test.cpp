@@ -64,6 +64,15 @@ TEST_F(StartupTest, LogRotation)
     EXPECT_EQ(folder.Read("oldLog.log"), "older\r\n");
 }
 
+// A missing configuration is told in one box, and start-up goes on to the window.
+TEST_F(StartupTest, AMissingConfigurationIsShownOnceAndStartUpGoesOn)
+{
+    DeleteFileA((folder / "qxconfig.ini").c_str());
+    EXPECT_EQ(folder.Run("360"), 0);
+    EXPECT_EQ(folder.boxes, std::vector<std::string>{"错误|读取配置失败：qxconfig.ini"});
+    EXPECT_TRUE(vt::Contains(folder.Messages(), "参数1: 360"));
+}
+
 }  // namespace
 
 // This test binary has no version resource of its own.
@@ -71,4 +80,31 @@ TEST(NoVersionResourceTest, EmptyVersionOrError)
 {
     EXPECT_EQ(GetExeFileVersion(), "");
     EXPECT_EQ(GetAppVersionText(), "error");
+}
+
+// The launcher is a 32-bit GUI program that needs no DLL beside the system's own.
+TEST(LauncherFileTest, IsA32BitGuiProgramWithSystemImportsOnly)
+{
+    const std::string bytes = vt::ReadFileBytes(vt::ExeDir() + "\\VorlanClient.exe");
+    ASSERT_GT(bytes.size(), 4096u);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS32*>(
+        bytes.data() + reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data())->e_lfanew);
+    EXPECT_EQ(nt->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(nt->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    auto at = [&](DWORD address) -> const char* {  // the file's bytes at a virtual address
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt);
+        for (WORD i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section)
+            if (address >= section->VirtualAddress && address < section->VirtualAddress + section->SizeOfRawData)
+                return bytes.data() + section->PointerToRawData + (address - section->VirtualAddress);
+        return nullptr;
+    };
+    char system[MAX_PATH] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    int dlls = 0;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(at(imports)); entry && entry->Name;
+         ++entry, ++dlls)
+        EXPECT_TRUE(vt::FileExists(std::string(system) + "\\" + at(entry->Name))) << at(entry->Name);
+    EXPECT_GT(dlls, 0);
 }
