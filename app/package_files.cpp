@@ -91,7 +91,8 @@ bool ReadLocalPkgVersion(CString name, int& version, DWORD& error)
         error = GetLastError();
         return IsMissing(error);
     }
-    // A line's "\r" before its "\n" counts as a trailing blank, as text mode drops it.
+    // A line keeps the "\r" of a "\r\n" end, which ends its number as well as the line
+    // end would; a line of nothing else holds no number.
     std::string line;
     char piece[512];
     DWORD count = 0;
