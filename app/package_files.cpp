@@ -1,21 +1,121 @@
 #include "app/package_files.h"
 
+#include <shlwapi.h>
+
+#include <string>
+#include <vector>
+
 #include "afx/afxfile.h"
 #include "app/config.h"
 #include "base/log.h"
 #include "app/version.h"
 #include "base/safe_name.h"
 
-int ReadLocalPkgVersion(CString name)
+namespace {
+bool IsMissing(DWORD error)
 {
-    CStdioFile file;
-    if (!file.Open(CConfig::GetInstance()->GetExeDir() + name, CFile::modeRead | CFile::typeText))
-        return 0;
-    int version = 0;
-    CString line;
-    while (file.ReadString(line))
-        version = ParseLeadingInt(line);
-    return version;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool IsLink(const CString& path)
+{
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// A link goes by itself: what it points to lies elsewhere and stays.
+bool RemoveLink(const CString& link)
+{
+    return RemoveDirectoryA(link) || DeleteFileA(link);
+}
+
+void LogLeftBehind(const CString& path, DWORD error)
+{
+    WriteLog("删除旧游戏包失败：%s，错误码：%d", path.GetString(), static_cast<int>(error));
+}
+
+// Marks a file opened for deletion to go when closed, read-only or not; or unmarks it.
+bool MarkForDeletion(HANDLE file, BOOLEAN deleteIt)
+{
+    FILE_BASIC_INFO normal{};  // times of 0 stay as they are
+    normal.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+    FILE_DISPOSITION_INFO disposition{deleteIt};
+    return (!deleteIt || SetFileInformationByHandle(file, FileBasicInfo, &normal, sizeof(normal))) &&
+           SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition));
+}
+
+// Deletes those of paths that exist, all of them or none.  Each is first opened for
+// deletion without sharing, which fails while another program holds it and keeps any
+// other from opening it until the handles close; closing deletes those marked.  One that
+// refuses its mark (an exe a process runs from) unmarks those before it.
+bool DeleteAllOrNone(const std::vector<CString>& paths)
+{
+    std::vector<std::pair<HANDLE, CString>> taken;
+    bool deletable = true;
+    for (const CString& path : paths) {
+        HANDLE file = CreateFileA(path, DELETE | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        const DWORD error = GetLastError();
+        if (file != INVALID_HANDLE_VALUE) {
+            taken.emplace_back(file, path);
+        } else if (!IsMissing(error)) {
+            LogLeftBehind(path, error);
+            deletable = false;
+            break;
+        }
+    }
+    size_t marked = 0;
+    while (deletable && marked < taken.size() && MarkForDeletion(taken[marked].first, TRUE))
+        ++marked;
+    if (deletable && marked < taken.size()) {
+        LogLeftBehind(taken[marked].second, GetLastError());
+        deletable = false;
+        while (marked > 0)
+            MarkForDeletion(taken[--marked].first, FALSE);
+    }
+    for (const auto& file : taken)
+        CloseHandle(file.first);
+    return deletable;
+}
+}  // namespace
+
+bool ReadLocalPkgVersion(CString name, int& version, DWORD& error)
+{
+    version = 0;
+    error = 0;
+    // Shared with every other reader and writer: a program that merely looks at pkg.ver
+    // must not make the installed package look unversioned.
+    HANDLE file = CreateFileA(CConfig::GetInstance()->GetExeDir() + name, GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return IsMissing(error);
+    }
+    // A line keeps the "\r" of a "\r\n" end, which ends its number as well as the line
+    // end would; a line of nothing else holds no number.
+    std::string line;
+    char piece[512];
+    DWORD count = 0;
+    BOOL read = FALSE;
+    while ((read = ReadFile(file, piece, sizeof(piece), &count, nullptr)) && count > 0) {
+        for (DWORD i = 0; i < count; ++i) {
+            if (piece[i] != '\n') {
+                line += piece[i];
+            } else {
+                version = ParseLeadingInt(line.c_str());
+                line.clear();
+            }
+        }
+    }
+    if (!read) {
+        error = GetLastError();
+        version = 0;
+    } else if (!line.empty()) {
+        version = ParseLeadingInt(line.c_str());
+    }
+    CloseHandle(file);
+    return read != FALSE;
 }
 
 bool WritePkgVersion(int version, DWORD& error)
@@ -43,6 +143,8 @@ bool DeleteDirectory(CString dir)
 {
     if (dir.IsEmpty())
         return true;
+    if (IsLink(dir))
+        return RemoveLink(dir);
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA(dir + "\\*.*", &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -53,9 +155,7 @@ bool DeleteDirectory(CString dir)
             const CString child = dir + "\\" + name;
             const DWORD attributes = found.dwFileAttributes;
             if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                // A link: only the link goes; its target lies elsewhere and stays.
-                if (!RemoveDirectoryA(child))
-                    DeleteFileA(child);
+                RemoveLink(child);
                 continue;
             }
             SetFileAttributesA(child, FILE_ATTRIBUTE_NORMAL);
@@ -68,6 +168,20 @@ bool DeleteDirectory(CString dir)
     }
     RemoveDirectoryA(dir);
     return GetFileAttributesA(dir) == INVALID_FILE_ATTRIBUTES;
+}
+
+bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive, const CString& gameExe)
+{
+    // Through a package folder that is a link the game exe lies elsewhere and stays.
+    std::vector<CString> mustGo{archive};
+    if (!IsLink(packageFolder))
+        mustGo.insert(mustGo.begin(), gameExe);
+    if (!DeleteAllOrNone(mustGo))
+        return false;
+    // Other leftovers are overwritten or ignored by the new package.
+    if (!DeleteDirectory(packageFolder))
+        LogLeftBehind(packageFolder, GetLastError());
+    return !PathFileExistsA(gameExe);
 }
 
 bool IsSafePackageName(const CString& name)

@@ -8,8 +8,10 @@
 
 // The version in the file at the executable's folder followed by name ("\pkg.ver"):
 // the leading number of its last line (a final line end opens no further line); 0
-// when the file cannot be read or holds no line.
-int ReadLocalPkgVersion(CString name);
+// when the file is missing or holds no line.  False, with the Windows error code, when
+// the file is there but cannot be read (held by another program): its version is then
+// unknown, which is not 0.
+bool ReadLocalPkgVersion(CString name, int& version, DWORD& error);
 
 // Replaces pkg.ver in the executable's folder by the version in "%d", no line end.
 // Written under a temporary name and renamed, so pkg.ver is never half-written.
@@ -17,8 +19,15 @@ int ReadLocalPkgVersion(CString name);
 bool WritePkgVersion(int version, DWORD& error);
 
 // Deletes dir with everything below it, read-only and hidden entries included.  A
-// link inside it is removed, never followed.  True when dir is gone at the end.
+// link, dir itself or one inside it, is removed, never followed.  True when dir is gone
+// at the end.
 bool DeleteDirectory(CString dir);
+
+// Removes the package folder and archive of another version, or nothing at all while
+// the game exe or the archive is held by another program (a game still running from a
+// second launcher).  What stays is logged; false when the old version would be taken
+// for the new one: its game exe or its archive is left.
+bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive, const CString& gameExe);
 
 // A package name names one folder beside the executable (IsSafeFileName): never one
 // made only of dots and spaces, a device, nor anything holding "\", "/" or ":".

@@ -29,19 +29,20 @@ CString GamePackageUrl(int minver)
     return result + url.Mid(start);
 }
 
-// Removes the package folder and archive of another version.  What stays is logged;
-// false when the old version would be taken for the new one: its game executable or
-// its archive is left (a file held open by a running game, say).  Other leftovers are
-// overwritten or ignored by the new package.
-bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive, const CString& gameExe)
+// Another program may hold pkg.ver for a moment (a virus scanner, say): it is tried
+// again for about a second before the run gives up on it.
+constexpr int kPkgVerReadTries = 5;
+constexpr DWORD kPkgVerRetryPauseMs = 200;
+
+bool ReadPkgVersionWithRetries(int& version, DWORD& error)
 {
-    if (!DeleteDirectory(packageFolder))
-        WriteLog("删除旧游戏包失败：%s，错误码：%d", packageFolder.GetString(), static_cast<int>(GetLastError()));
-    if (PathFileExistsA(archive) && !DeleteFileA(archive)) {
-        WriteLog("删除旧游戏包失败：%s，错误码：%d", archive.GetString(), static_cast<int>(GetLastError()));
-        return false;
+    for (int tries = 1;; ++tries) {
+        if (ReadLocalPkgVersion("\\pkg.ver", version, error))
+            return true;
+        if (tries == kPkgVerReadTries)
+            return false;
+        Sleep(kPkgVerRetryPauseMs);
     }
-    return !PathFileExistsA(gameExe);
 }
 }  // namespace
 
@@ -50,7 +51,17 @@ void CVorlanClientApp::CheckGamePackage()
     if (IsRunEnding())
         return;
     CConfig* config = CConfig::GetInstance();
-    const int local = ReadLocalPkgVersion("\\pkg.ver");
+    int local = 0;
+    DWORD readError = 0;
+    if (!ReadPkgVersionWithRetries(local, readError)) {
+        // An unknown version is no old one: the installed package stays as it is.
+        WriteLog("版本文件pkg.ver读取失败，错误码：%d", static_cast<int>(readError));
+        CString text;
+        text.Format("版本文件pkg.ver读取失败，请关闭占用它的程序后重新打开微端（错误码：%d）", static_cast<int>(readError));
+        ShowFailureBox(text);
+        Quit();
+        return;
+    }
     WriteLog("本地版本为%d，最低版本为%d", local, minver);
 
     const CString pkgName = ConfiguredPackageName();
@@ -69,15 +80,18 @@ void CVorlanClientApp::CheckGamePackage()
             return;
         }
     }
+    // Unpacking deletes the archive only once it has finished: an archive still there
+    // means a run ended while unpacking, and the game exe beside it may be whole while
+    // other files are missing or cut short.
+    if (PathFileExistsA(archive)) {
+        WriteLog("zip已下载，直接解压游戏包");
+        UnzipGamePackage(archive);
+        return;
+    }
     if (PathFileExistsA(config->GetGameExePath())) {
         isGameInstalled = 1;
         WriteLog("游戏已安装");
         OnGameReady();
-        return;
-    }
-    if (PathFileExistsA(archive)) {
-        WriteLog("zip已下载，直接解压游戏包");
-        UnzipGamePackage(archive);
         return;
     }
 

@@ -7,14 +7,15 @@
 #include "app/vorlan_app.h"
 
 namespace {
-// After a failed unpacking neither the archive nor a game exe written from it may
-// stay: the next run would unpack the same broken archive again, or start a
-// half-installed game.  It downloads afresh instead.
-void RemoveFailedUnpacking(const CString& archive, const CString& gameExe, bool gameExeExisted)
+// After a failed unpacking neither the archive nor the game exe may stay: the next run
+// would unpack the same broken archive again, or start a half-installed game (an exe
+// found beside the archive came from an unpacking of it that never finished).  It
+// downloads afresh instead.
+void RemoveFailedUnpacking(const CString& archive, const CString& gameExe)
 {
     WriteLog("删除解压失败的游戏包：%s", archive.GetString());
     DeleteFileA(archive);
-    if (!gameExeExisted && PathFileExistsA(gameExe)) {
+    if (PathFileExistsA(gameExe)) {
         SetFileAttributesA(gameExe, FILE_ATTRIBUTE_NORMAL);
         DeleteFileA(gameExe);
     }
@@ -26,21 +27,21 @@ void CVorlanClientApp::UnzipGamePackage(CString zipPath)
     CConfig* config = CConfig::GetInstance();
     ReportQOS(20, "startunzip");
     WriteLog("开始解压zip");
-    const CString gameExe = config->GetGameExePath();
-    const bool gameExeExisted = PathFileExistsA(gameExe) != FALSE;
     isUnzippingPkg = 1;
     const bool unpacked = UnzipPackage(zipPath.str(), config->GetExeDir().str());
     isUnzippingPkg = 0;
     if (!unpacked) {
         ReportQOS(22, "unziperr");
-        RemoveFailedUnpacking(zipPath, gameExe, gameExeExisted);
+        RemoveFailedUnpacking(zipPath, config->GetGameExePath());
         ShowFailureBox("游戏包解压失败");
         Quit();
         return;
     }
     ReportQOS(21, "finishunzip");
     WriteLog("zip完成解压");
-    DeleteFileA(zipPath);
+    // An archive left here is unpacked again by the next run, which costs time only.
+    if (!DeleteFileA(zipPath))
+        WriteLog("删除已解压的游戏包失败：%s，错误码：%d", zipPath.GetString(), static_cast<int>(GetLastError()));
     isGameInstalled = 1;
     OnGameReady();
 }

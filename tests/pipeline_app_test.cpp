@@ -202,6 +202,7 @@ TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
     ASSERT_TRUE(vt::WriteZip(
         dir / "qxgame.pkg",
         {{"qxgame/", ""}, {"qxgame/qxgame.exe", "exe", true}, {"qxgame/data.bin", "damaged", false, true}}));
+    vt::WriteFileBytes(dir / "qxgame\\qxgame.exe", "e");  // left by a run ended while unpacking
     vt::WriteFileBytes(dir / "pkg.ver", "5");
     app.minver = 5;
     SetTimer(nullptr, 0, 50, AskForTheGame);

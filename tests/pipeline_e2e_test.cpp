@@ -8,6 +8,7 @@
 #include <mutex>
 #include <regex>
 
+#include "app/package_unzip.h"
 #include "tests/support/test_support.h"
 #include "tests/support/test_zip.h"
 
@@ -124,25 +125,32 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
     const struct {
         const char *tail, *config;
         const char* held;  // a file of an installed version 11 that the test holds open, or null
+        DWORD share;       // how the test shares it
         std::string box;   // title|text, or how many boxes when not one
         std::string qos;
+        bool kept;  // the installed files are all there at the end
     } cases[] = {
-        {"3601", "", nullptr, refused + "404, url: http://[\\d.:]+/3601\\.ini\\?t=\\d+", "6 downloadpferr"},
+        {"3601", "", nullptr, 0, refused + "404, url: http://[\\d.:]+/3601\\.ini\\?t=\\d+", "6 downloadpferr", false},
         // "?ver=" follows even a "?" of the setting (which the test server refuses).
-        {"360", "pkgName=qxgame\r\npkg=SERVER/pkg.zip?v={0}&w={0}\r\n", nullptr,
+        {"360", "pkgName=qxgame\r\npkg=SERVER/pkg.zip?v={0}&w={0}\r\n", nullptr, 0,
          refused + "400, url: http://[\\d.:]+/pkg\\.zip\\?v=00012&w=00012\\?ver=\\d+",
-         "3 startquerymin, 10 startdownload, 12 downloaderr"},
-        {"360", "pkgName=..\r\n", nullptr, "错误提示\\|微端配置错误（pkgName），请重新下载安装", "3 startquerymin"},
-        {"yy", "", "qxgame\\qxgame.exe", "错误提示\\|旧版本游戏包删除失败，请关闭游戏后重新打开微端",
-         "3 startquerymin"},
-        {"yy", "", "pkg.ver", "错误提示\\|版本文件pkg.ver写入失败.*", "3 startquerymin"},
+         "3 startquerymin, 10 startdownload, 12 downloaderr", false},
+        {"360", "pkgName=..\r\n", nullptr, 0, "错误提示\\|微端配置错误（pkgName），请重新下载安装", "3 startquerymin",
+         false},
+        // A game still running from the old exe: nothing of the old package goes.
+        {"yy", "", "qxgame\\qxgame.exe", FILE_SHARE_READ | FILE_SHARE_WRITE,
+         "错误提示\\|旧版本游戏包删除失败，请关闭游戏后重新打开微端", "3 startquerymin", true},
+        // A pkg.ver that cannot be read gives no version, not an old one.
+        {"yy", "", "pkg.ver", 0, "错误提示\\|版本文件pkg.ver读取失败，请关闭占用它的程序后重新打开微端（错误码：32）",
+         "3 startquerymin", true},
+        {"yy", "", "pkg.ver", FILE_SHARE_READ, "错误提示\\|版本文件pkg.ver写入失败.*", "3 startquerymin", false},
         // A platform file name that does not fit its format counts as not configured.
-        {"yy", "pkgName=qxgame\r\npfCfgName=%d.ini\r\n", nullptr, "错误\\|读取配置失败：", kInstallSteps},
+        {"yy", "pkgName=qxgame\r\npfCfgName=%d.ini\r\n", nullptr, 0, "错误\\|读取配置失败：", kInstallSteps, false},
         // So does one that a platform would carry out of the launcher's folder.
-        {"x\\..\\..\\esc", "pkgName=qxgame\r\n", nullptr, "错误\\|读取配置失败：", kInstallSteps},
+        {"x\\..\\..\\esc", "pkgName=qxgame\r\n", nullptr, 0, "错误\\|读取配置失败：", kInstallSteps, false},
         // A failed shellcfg.ini without an earlier copy: qxconfig.ini's minver counts.
-        {"yy", "shellcfgURL=SERVER/none.ini?t=%d\r\nminver=11\r\n", "qxgame\\qxgame.exe", "0 boxes",
-         "3 startquerymin, 5 queryminerr"},
+        {"yy", "shellcfgURL=SERVER/none.ini?t=%d\r\nminver=11\r\n", "qxgame\\qxgame.exe", 0, "0 boxes",
+         "3 startquerymin, 5 queryminerr", true},
     };
     int run = 0;
     for (const auto& c : cases) {
@@ -150,11 +158,17 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
         HANDLE held = INVALID_HANDLE_VALUE;
         if (c.held) {
             folder.Write("qxgame\\qxgame.exe", "version 11");
+            folder.Write("qxgame\\level.dat", "level 11");
             folder.Write("pkg.ver", "11");
-            held = CreateFileA((folder / c.held).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            held = CreateFileA((folder / c.held).c_str(), GENERIC_READ, c.share, nullptr, OPEN_EXISTING, 0, nullptr);
         }
         EXPECT_EQ(Run(c.tail), 0) << run;
         CloseHandle(held);
+        if (c.held) {
+            EXPECT_EQ(folder.Read("qxgame\\qxgame.exe") + folder.Read("qxgame\\level.dat"),
+                      c.kept ? "version 11level 11" : "")
+                << run;
+        }
         const std::string seen =
             folder.boxes.size() == 1 ? folder.boxes[0] : std::to_string(folder.boxes.size()) + " boxes";
         EXPECT_TRUE(std::regex_match(seen, std::regex(c.box))) << seen;
@@ -162,6 +176,45 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
         EXPECT_FALSE(vt::FileExists(folder / "3601.ini") || vt::FileExists(folder / "3601.ini.downloading"));
     }
     EXPECT_FALSE(vt::FileExists(dir / "esc.ini") || vt::FileExists(dir / "esc.ini.downloading"));
+}
+
+// What a run finds installed is whole when the game starts: an archive that an unpacking
+// cut short left beside a damaged package is unpacked again (then kept, as another
+// program reads it), and a pkg.ver that another program reads is still read.
+TEST_F(LauncherRun, TheGameStartsFromAWholePackage)
+{
+    const std::vector<vt::ZipEntry> entries = {
+        {"qxgame/", ""},
+        {"qxgame/qxgame.exe", vt::ReadFileBytes(vt::ExeDir() + "\\fakegame.exe"), true},
+        {"qxgame/level.dat", vt::Letters(300000), true},
+        {"qxgame/readme.txt", "read me"}};
+    ASSERT_TRUE(vt::WriteZip(dir / "game.zip", entries));
+    const std::pair<std::string, std::string> cases[] = {
+        {"qxgame.pkg", "删除已解压的游戏包失败：" + dir / "cut\\qxgame.pkg" + "，错误码：32"}, {"pkg.ver", "游戏已安装"}};
+    for (const auto& c : cases) {
+        const bool cut = c.first == "qxgame.pkg";
+        UseFolder(cut ? "cut" : "busy", "page=SERVER/game?qid=42\r\nparams=fg:cmd=quit@1000\r\n");
+        vt::CopyFileTo(vt::ExeDir() + "\\fake_d3d9\\d3d9.dll", folder / "d3d9.dll");
+        ASSERT_TRUE(UnzipPackage(dir / "game.zip", dir / (cut ? "cut" : "busy")));
+        folder.Write("pkg.ver", "12");
+        if (cut) {
+            DeleteFileA((folder / "qxgame\\level.dat").c_str());
+            folder.Write("qxgame\\readme.txt", "");
+            vt::CopyFileTo(dir / "game.zip", folder / "qxgame.pkg");
+        }
+        // This test, another program to the launcher, reads the file sharing it with readers only.
+        HANDLE held =
+            CreateFileA((folder / c.first).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        EXPECT_EQ(Run("yy", -1), 0) << c.first;
+        CloseHandle(held);
+        EXPECT_TRUE(folder.boxes.empty()) << c.first;
+        for (size_t i = 1; i < entries.size(); ++i)
+            EXPECT_TRUE(folder.Read("qxgame\\" + entries[i].name.substr(7)) == entries[i].data) << entries[i].name;
+        EXPECT_EQ(folder.Read("pkg.ver"), "12");
+        EXPECT_TRUE(LogHasInOrder({"本地版本为12，最低版本为12", c.second, "已安装dx9，启动unity", "unity进程创建成功"}))
+            << c.first;
+        EXPECT_EQ(requests.size(), 2u);  // the configuration files; no package
+    }
 }
 
 // The page hands the game over through the jump rule; the fake game reports, and quits.

@@ -95,13 +95,15 @@ TEST(PipelineUnit, PackageFiles)
     vt::TempDir dir{"pkgfiles"};
     CConfig::GetInstance()->SetExeDir(dir.path().c_str());
     const std::string pkgVer = dir / "pkg.ver", game = dir / "game";
-    EXPECT_EQ(ReadLocalPkgVersion("\\pkg.ver"), 0);
+    int version = -1;
+    DWORD error = 0;
+    EXPECT_TRUE(ReadLocalPkgVersion("\\pkg.ver", version, error) && version == 0);
     const std::pair<const char*, int> versions[] = {{"", 0}, {"3\n", 3}, {"3\r\n4", 4}, {"3\n\n", 0}, {" -5x", -5}};
     for (const auto& v : versions) {
         vt::WriteFileBytes(pkgVer, v.first);
-        EXPECT_EQ(ReadLocalPkgVersion("\\pkg.ver"), v.second) << v.first;
+        EXPECT_TRUE(ReadLocalPkgVersion("\\pkg.ver", version, error));
+        EXPECT_EQ(version, v.second) << v.first;
     }
-    DWORD error = 0;
     EXPECT_TRUE(WritePkgVersion(7, error));  // replaces the whole file
     EXPECT_EQ(vt::ReadFileBytes(pkgVer), "7");
     // Read-only and hidden entries go too.
