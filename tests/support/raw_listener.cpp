@@ -65,6 +65,13 @@ bool RawListener::Start(Mode mode, const std::string& reply)
     return m_listener != INVALID_SOCKET;
 }
 
+bool RawListener::StartTrickling(const std::string& reply, size_t atOnce, DWORD intervalMs)
+{
+    m_atOnce = atOnce;
+    m_intervalMs = intervalMs;
+    return Start(Mode::Trickle, reply);
+}
+
 void RawListener::Stop()
 {
     m_stop = true;
@@ -97,6 +104,8 @@ void RawListener::Serve()
         if (m_mode == Mode::Reset) {
             linger reset{1, 0};
             setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
+        } else if (complete && m_mode == Mode::Trickle) {
+            Trickle(client);
         } else if (complete) {
             SendReply(client, m_reply);
         }
@@ -104,6 +113,18 @@ void RawListener::Serve()
             m_held.push_back(client);
         else
             closesocket(client);
+    }
+}
+
+// Ends early when the client goes away or the listener stops (looked at every 50 ms).
+void RawListener::Trickle(SOCKET client)
+{
+    SendReply(client, m_reply.substr(0, m_atOnce));
+    for (size_t sent = m_atOnce; sent < m_reply.size() && !m_stop; ++sent) {
+        for (DWORD waited = 0; waited < m_intervalMs && !m_stop; waited += 50)
+            Sleep(50);
+        if (m_stop || send(client, &m_reply[sent], 1, 0) != 1)
+            return;
     }
 }
 
