@@ -7,7 +7,7 @@ namespace vt {
 
 namespace {
 // Winsock stays started for the rest of the test process.
-SOCKET ListenOnFreePort(int& port)
+SOCKET ListenOnFreePort(int& port, int backlog = 8)
 {
     static const bool started = [] {
         WSADATA data;
@@ -19,7 +19,7 @@ SOCKET ListenOnFreePort(int& port)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof(address);
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(s, 8) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        listen(s, backlog) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         closesocket(s);
         return INVALID_SOCKET;
     }
@@ -151,6 +151,26 @@ int UnusedPort()
     int port = -1;
     closesocket(ListenOnFreePort(port));
     return port;
+}
+
+FullListener::~FullListener()
+{
+    closesocket(m_queued);
+    closesocket(m_listener);
+}
+
+// A queue of length 0 holds one connection: once it is there, the queue is full.
+bool FullListener::Start()
+{
+    m_listener = ListenOnFreePort(m_port, 0);
+    m_queued = m_listener != INVALID_SOCKET ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
+    if (m_queued == INVALID_SOCKET)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<u_short>(m_port));
+    return connect(m_queued, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
 }
 
 }  // namespace vt

@@ -58,4 +58,19 @@ private:
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
 int UnusedPort();
 
+// A listener on 127.0.0.1 that never accepts, its queue of waiting connections kept full:
+// the system drops each new connection request, so a connect to it waits until its own
+// time-out.
+class FullListener {
+public:
+    ~FullListener();
+    bool Start();
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+private:
+    SOCKET m_listener = INVALID_SOCKET;
+    SOCKET m_queued = INVALID_SOCKET;  // the one connection its queue holds
+    int m_port = -1;
+};
+
 }  // namespace vt
