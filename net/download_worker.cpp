@@ -225,7 +225,11 @@ httplib::Result RunAttempt(CDownloadSession& session)
 {
     httplib::Client client(session.url.host, session.url.port);
     client.set_follow_location(true);
-    client.set_socket_options(EnlargeReceiveBuffer);
+    // Every socket of the attempt, those of redirects included, can be broken off by a stop.
+    client.set_socket_options([&session](socket_t sock) {
+        EnlargeReceiveBuffer(sock);
+        session.task.sockets.Add(sock);
+    });
     httplib::Headers headers{{"User-Agent", kUserAgent}};
     if (session.resumeOffset > 0) {
         char range[128] = {};
@@ -243,15 +247,18 @@ httplib::Result RunAttempt(CDownloadSession& session)
 // throws (a redirect to an impossible port, no memory) counts as no response.
 int FetchOnce(CDownloadSession& session)
 {
+    int status = 0;
     try {
         httplib::Result result = RunAttempt(session);
-        return result ? result->status : session.refusedStatus;
+        status = result ? result->status : session.refusedStatus;
     } catch (const std::exception& failure) {
         WriteLog("http request aborted: %s, url: %s", failure.what(), session.task.url.c_str());
     } catch (...) {
         WriteLog("http request aborted, url: %s", session.task.url.c_str());
     }
-    return 0;
+    // The library has closed the attempt's sockets by now.
+    session.task.sockets.ReleaseAll();
+    return status;
 }
 
 bool ShouldRetry(CDownloadSession& session)

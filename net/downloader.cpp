@@ -1,6 +1,7 @@
 #include "net/downloader.h"
 
 #include "base/log.h"
+#include "net/deadline.h"
 
 CDownloadSettings CDownloadManager::settings;
 
@@ -57,12 +58,37 @@ void CDownloadManager::StopAllDownloads()
 {
     for (CDownloadTask* task : tasks)
         InterlockedExchange(&task->running, 0);
+    WaitForWorkers();
     for (CDownloadTask* task : tasks) {
-        while (task->finished != 1)
-            Sleep(1);
+        if (task->finished != 1) {
+            // Its worker still reads the task: it stays, and the process's end stops both.
+            WriteLog("download still running at exit, not waited for: agent:%s, url: %s", task->label.c_str(),
+                     task->url.c_str());
+            continue;
+        }
         if (task->thread)
             CloseHandle(task->thread);
         delete task;
     }
     std::vector<CDownloadTask*>().swap(tasks);
+}
+
+// A worker sees its running flag between the pieces of its transfer; what it waits on
+// in between (a connect, header lines, body bytes) is broken off again and again until
+// it has finished, since a wait that began after one break-off is not ended by it.
+void CDownloadManager::WaitForWorkers()
+{
+    const CDeadline deadline(settings.stopWaitMs);
+    for (;;) {
+        bool allFinished = true;
+        for (CDownloadTask* task : tasks) {
+            if (task->finished == 1)
+                continue;
+            allFinished = false;
+            task->sockets.InterruptAll();
+        }
+        if (allFinished || deadline.HasPassed())
+            return;
+        Sleep(1);
+    }
 }

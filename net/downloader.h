@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "net/byte_buffer.h"
+#include "net/interruptible_sockets.h"
 
 // What the worker tells the UI thread.  The counters and done are written by the
 // worker with InterlockedExchange and read by the UI thread with plain loads;
@@ -40,6 +41,7 @@ struct CDownloadTask {
     std::string url;
     CDownloadProgress* progress = nullptr;  // not owned
     HANDLE thread = nullptr;                // owned; closed when the task is deleted
+    CInterruptibleSockets sockets;          // of the attempt under way, so that a stop breaks off its waits
 };
 
 // Timings and seams of the downloader.  The defaults are what ships; tests
@@ -50,9 +52,13 @@ struct CDownloadSettings {
 
     static constexpr DWORD kRetryPauseMs = 2000;
     static constexpr int kMaxRetries = 30;
+    // How long the exit waits for the workers in all; a worker that has not ended by then
+    // is left to end with the process.
+    static constexpr DWORD kStopWaitMs = 3000;
 
     DWORD retryPauseMs = kRetryPauseMs;
     int maxRetries = kMaxRetries;
+    DWORD stopWaitMs = kStopWaitMs;
     StartThreadFunction startThread = nullptr;  // null: CreateThread
     SleepFunction pauseSlice = nullptr;         // null: Sleep; sleeps one slice of the pause before a retry
 };
@@ -72,12 +78,17 @@ public:
     // download has then already ended as failed (done set, error text given).
     HANDLE StartDownloadThread(const char* label, const char* url, CDownloadProgress* progress);
 
-    // Asks every worker to stop, waits until each has finished, and frees the tasks.
+    // Asks every worker to stop, breaking off the waits of its transfer, waits until each
+    // has finished or settings.stopWaitMs has passed, and frees the tasks of the finished
+    // ones.  A worker still running then is logged and keeps its task: the process ends it.
     void StopAllDownloads();
 
     std::vector<CDownloadTask*> tasks;
 
     static CDownloadSettings settings;
+
+private:
+    void WaitForWorkers();
 };
 
 // The worker's entry: one download from the first request to done = 1.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "afx/afxconv.h"
+#include "net/deadline.h"
 #include "net/request_url.h"
 
 CHttpClient* g_pHttpClient = nullptr;
@@ -75,50 +76,39 @@ std::string Utf8ToAnsi(const std::string& utf8)
     MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), wideCount);
     return AfxW2A(wide.data()).str();
 }
-}  // namespace
-
-CHttpClient::CHttpClient() : m_pSession(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)) {}
-
-CHttpClient::~CHttpClient()
-{
-    Clear();
-    m_pSession.Close();
-}
-
-void CHttpClient::Clear()
-{
-    m_pFile.Close();
-    m_pConnection.Close();
-}
-
-int CHttpClient::HttpGet(const char* url, std::string& response)
-{
-    response.clear();
-    int result = HTTP_GET_FAILED;
-    try {
-        CRequestUrl parts;
-        if (ParseRequestUrl(url, parts) &&
-            (parts.scheme == INTERNET_SCHEME_HTTP || parts.scheme == INTERNET_SCHEME_HTTPS))
-            result = SendGet(parts, response);
-    } catch (const std::bad_alloc&) {
-        // No memory for the reply: a failed request, not the end of the launcher.
-        response.clear();
-        result = HTTP_GET_FAILED;
+// One GET on the client's session: its connection and request, opened, used and closed
+// by the one thread that runs it.
+class CGetExchange {
+public:
+    CGetExchange(std::shared_ptr<CInternetHandle> session, DWORD receiveTimeout)
+        : m_pSession(std::move(session)), m_receiveTimeout(receiveTimeout)
+    {
     }
-    Clear();
-    return result;
-}
+
+    // Sends the GET and reads the reply's body into response, converted.
+    int Send(const CRequestUrl& url, std::string& response);
+
+private:
+    int ResultOfNoReply(DWORD error, DWORD sentAt);
+    bool ReadBody(std::string& body);
+
+    // Declared in this order so that the request is closed before its connection.
+    std::shared_ptr<CInternetHandle> m_pSession;
+    CInternetHandle m_pConnection;
+    CInternetHandle m_pFile;
+    DWORD m_receiveTimeout;
+};
 
 // What a request that got no reply counts as: a time-out when the error says so, or
 // when Wine's "connection aborted" came after the receive time-out had run.
-int CHttpClient::ResultOfNoReply(DWORD error, DWORD sentAt)
+int CGetExchange::ResultOfNoReply(DWORD error, DWORD sentAt)
 {
     if (IsReplyTimeOut(error, GetTickCount() - sentAt, ReceiveTimeoutOf(m_pConnection.get())))
         return HTTP_GET_TIMEOUT;
     return ResultOfError(error);
 }
 
-int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
+int CGetExchange::Send(const CRequestUrl& url, std::string& response)
 {
     const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
     DWORD connectFlags = INTERNET_FLAG_KEEP_CONNECTION;
@@ -129,7 +119,7 @@ int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
         requestFlags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_CN_INVALID;
     }
 
-    m_pConnection = CInternetHandle(InternetConnectA(m_pSession.get(), url.server, url.port, nullptr, nullptr,
+    m_pConnection = CInternetHandle(InternetConnectA(m_pSession->get(), url.server, url.port, nullptr, nullptr,
                                                      INTERNET_SERVICE_HTTP, connectFlags, kContext));
     if (!m_pConnection)
         return ResultOfLastError();
@@ -161,7 +151,7 @@ int CHttpClient::SendGet(const CRequestUrl& url, std::string& response)
 // Reads the body in chunks of up to 1024 bytes, and no more than kMaxReplyBytes in all.
 // Each chunk is taken as zero-terminated text: bytes behind a zero byte in a chunk are
 // dropped, later chunks still count.
-bool CHttpClient::ReadBody(std::string& body)
+bool CGetExchange::ReadBody(std::string& body)
 {
     char chunk[kChunkSize + 1] = {};
     for (size_t total = 0; total < kMaxReplyBytes;) {
@@ -176,4 +166,53 @@ bool CHttpClient::ReadBody(std::string& body)
         std::memset(chunk, 0, sizeof(chunk));
     }
     return true;
+}
+
+// What the thread of one GET hands back; a GET that never ends leaves the failure.
+struct GetReply {
+    int result = HTTP_GET_FAILED;
+    std::string body;
+};
+
+// One GET from the first to the last byte, on the thread that runs it.
+void RunGet(const std::shared_ptr<CInternetHandle>& session, DWORD receiveTimeout, const CRequestUrl& url,
+            GetReply& reply)
+{
+    try {
+        CGetExchange exchange(session, receiveTimeout);
+        reply.result = exchange.Send(url, reply.body);
+    } catch (const std::bad_alloc&) {
+        // No memory for the reply: a failed request, not the end of the launcher.
+        reply.body.clear();
+        reply.result = HTTP_GET_FAILED;
+    }
+}
+}  // namespace
+
+CHttpClient::CHttpClient()
+    : m_pSession(
+          std::make_shared<CInternetHandle>(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)))
+{
+}
+
+int CHttpClient::HttpGet(const char* url, std::string& response)
+{
+    response.clear();
+    const CDeadline deadline(kTotalTimeoutMs);
+    try {
+        CRequestUrl parts;
+        if (!ParseRequestUrl(url, parts) ||
+            (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS))
+            return HTTP_GET_FAILED;
+        auto reply = std::make_shared<GetReply>();
+        const bool ended = RunWithinDeadline(deadline, [session = m_pSession, timeout = m_receiveTimeout, parts,
+                                                        reply] { RunGet(session, timeout, parts, *reply); });
+        if (!ended)
+            return deadline.HasPassed() ? HTTP_GET_TIMEOUT : HTTP_GET_FAILED;
+        response = std::move(reply->body);
+        return reply->result;
+    } catch (const std::bad_alloc&) {
+        response.clear();
+        return HTTP_GET_FAILED;
+    }
 }

@@ -11,6 +11,7 @@
 
 #include "afx/afxfile.h"
 #include "afx/afxwin.h"
+#include "net/deadline.h"
 #include "net/inet_handle.h"
 #include "net/request_url.h"
 
@@ -86,7 +87,7 @@ bool ReadReply(HINTERNET request, char* buffer, CString& response)
     return true;
 }
 
-int SendUpload(HINTERNET session, const CRequestUrl& url, const UploadBody& body, char* buffer, CString& response)
+int SendUpload(HINTERNET session, const CRequestUrl& url, UploadBody& body, char* buffer, CString& response)
 {
     const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
     const DWORD secureFlag = secure ? INTERNET_FLAG_SECURE : 0;
@@ -106,10 +107,13 @@ int SendUpload(HINTERNET session, const CRequestUrl& url, const UploadBody& body
     announced.dwBufferTotal = body.total;
     if (!HttpSendRequestExA(request.get(), &announced, nullptr, HSR_SYNC | HSR_INITIATE, kContext))
         return UPLOAD_TRANSFER_FAILED;
-    if (!WriteAll(request.get(), body.head, body.head.GetLength()) || !SendFileBytes(request.get(), body, buffer) ||
-        !WriteAll(request.get(), body.tail, body.tail.GetLength()))
+    if (!WriteAll(request.get(), body.head, body.head.GetLength()) || !SendFileBytes(request.get(), body, buffer))
         return UPLOAD_TRANSFER_FAILED;
-    if (!HttpEndRequestA(request.get(), nullptr, HSR_SYNC, kContext))
+    // The log is let go as soon as its bytes are out: a reply that is slow to come must not
+    // keep the launcher's own log writer out of it.
+    body.file->Close();
+    if (!WriteAll(request.get(), body.tail, body.tail.GetLength()) ||
+        !HttpEndRequestA(request.get(), nullptr, HSR_SYNC, kContext))
         return UPLOAD_TRANSFER_FAILED;
     return ReadReply(request.get(), buffer, response) ? UPLOAD_OK : UPLOAD_TRANSFER_FAILED;
 }
@@ -121,16 +125,13 @@ CString AgentName()
     return app ? app->m_pszAppName : CString();
 }
 
-// UploadFile past its input checks: splits the URL, opens what the upload needs and sends.
-int PrepareAndSend(const CString& url, const CString& localPath, const CString& remoteName, CString& response)
+// The upload past its input checks, on the thread that runs it: opens what it needs and sends.
+int OpenAndSend(const CRequestUrl& url, const CString& agent, const CString& localPath, const CString& remoteName,
+                CString& response)
 {
-    CRequestUrl parts;
-    if (!ParseRequestUrl(url, parts))
-        return UPLOAD_BAD_URL;
-    CInternetHandle session(InternetOpenA(AgentName(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    CInternetHandle session(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session)
         return UPLOAD_TRANSFER_FAILED;
-    response.Empty();
 
     CFile file;
     if (!file.Open(localPath, CFile::modeRead | CFile::shareDenyWrite))
@@ -149,7 +150,45 @@ int PrepareAndSend(const CString& url, const CString& localPath, const CString& 
     TransferBuffer buffer(static_cast<char*>(std::malloc(kTransferBufferSize)));
     if (!buffer)
         return UPLOAD_NO_BUFFER;
-    return SendUpload(session.get(), parts, body, buffer.get(), response);
+    return SendUpload(session.get(), url, body, buffer.get(), response);
+}
+
+// What the thread of one upload hands back; an upload that never ends leaves the failure.
+struct UploadReply {
+    int result = UPLOAD_TRANSFER_FAILED;
+    CString response;
+};
+
+void RunUpload(const CRequestUrl& url, const CString& agent, const CString& localPath, const CString& remoteName,
+               UploadReply& reply)
+{
+    try {
+        reply.result = OpenAndSend(url, agent, localPath, remoteName, reply.response);
+    } catch (const std::bad_alloc&) {
+        // No memory for a piece of the request or the reply: the handles are closed on the
+        // way out, and the call fails like any other transfer.
+        reply.result = UPLOAD_TRANSFER_FAILED;
+    }
+}
+
+// UploadFile past its input checks: the transfer runs on a thread of its own, waited for
+// no longer than totalMs.
+int PrepareAndSend(const CString& url, const CString& localPath, const CString& remoteName, CString& response,
+                   DWORD totalMs)
+{
+    const CDeadline deadline(totalMs);
+    CRequestUrl parts;
+    if (!ParseRequestUrl(url, parts))
+        return UPLOAD_BAD_URL;
+    response.Empty();
+    auto reply = std::make_shared<UploadReply>();
+    const bool ended = RunWithinDeadline(deadline, [parts, agent = AgentName(), localPath, remoteName, reply] {
+        RunUpload(parts, agent, localPath, remoteName, *reply);
+    });
+    if (!ended)
+        return UPLOAD_TRANSFER_FAILED;
+    response = reply->response;
+    return reply->result;
 }
 }  // namespace
 
@@ -182,15 +221,15 @@ CString MakePostFileData(const char* boundary)
     return tail;
 }
 
-int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response)
+int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response,
+               DWORD totalMs)
 {
     if (url.IsEmpty() || localPath.IsEmpty())
         return UPLOAD_NO_INPUT;
     try {
-        return PrepareAndSend(url, localPath, remoteName, response);
+        return PrepareAndSend(url, localPath, remoteName, response, totalMs);
     } catch (const std::bad_alloc&) {
-        // No memory for a piece of the request or the reply: the handles are closed on the
-        // way out, and the call fails like any other transfer.
+        // No memory to hand the upload over: it fails like any other transfer.
         return UPLOAD_TRANSFER_FAILED;
     }
 }

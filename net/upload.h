@@ -2,6 +2,8 @@
 // part "logfile" under the caller's remote name, followed by a "submit" part.
 #pragma once
 
+#include <windows.h>
+
 #include "afx/afxstr.h"
 
 // The separator of the body's parts (42 characters).
@@ -25,8 +27,13 @@ CString MakePreFileData(const char* boundary, const char* remoteName);
 // The body after the file's bytes: the "submit" part and the closing line; 157 bytes.
 CString MakePostFileData(const char* boundary);
 
+// How long one upload may hold its caller, the UI thread, in all.
+constexpr DWORD kUploadTotalTimeoutMs = 15000;
+
 // POSTs the file at localPath to url as remoteName, streaming it in chunks of 1 MiB,
 // and puts the reply's first 64 KiB (each portion up to a zero byte) into response.  An
 // https url is sent over TLS.  Other writers of the file are refused while it is sent.
-// Nothing throws: running out of memory is UPLOAD_TRANSFER_FAILED.
-int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response);
+// Returns within totalMs: an upload still under way then is UPLOAD_TRANSFER_FAILED with
+// an empty response.  Nothing throws: running out of memory is UPLOAD_TRANSFER_FAILED.
+int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response,
+               DWORD totalMs = kUploadTotalTimeoutMs);

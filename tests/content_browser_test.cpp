@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <ocidl.h>
+#include <wininet.h>
 
 #include <map>
 #include <mutex>

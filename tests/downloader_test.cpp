@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <future>
 
 #include "afx/afxfile.h"
 #include "app/vorlan_app.h"
@@ -39,16 +38,6 @@ std::string Failed(int running, int status, const std::string& url)
            ", url: " + url;
 }
 
-// Runs job on a thread of its own; false when it has not returned in time (the job is
-// then left running, so that a blocked call cannot hang the test run).
-bool RunWithin(const std::function<void()>& job)
-{
-    auto ended = std::make_shared<std::promise<void>>();
-    std::future<void> done = ended->get_future();
-    std::thread([job, ended] { job(), ended->set_value(); }).detach();
-    return done.wait_for(std::chrono::milliseconds(kWaitMs)) == std::future_status::ready;
-}
-
 // A body of the announced length that breaks off after `upTo` bytes.
 void ServeBreaking(httplib::Response& response, const std::string& body, size_t upTo)
 {
@@ -67,7 +56,7 @@ protected:
     // The destructor stops what still runs; a manager that would not stop is left alone.
     void TearDown() override
     {
-        EXPECT_TRUE(RunWithin([doomed = manager] { delete doomed; }));
+        EXPECT_TRUE(vt::RunWithin([doomed = manager] { delete doomed; }, kWaitMs));
         CDownloadManager::settings = saved;
     }
     // Starts a download as the pipeline does: reset the record, then start.  The log
@@ -341,9 +330,9 @@ TEST_F(DownloaderTest, ExitInstanceStopsTheAppsDownloadsAtOnceAndTheRecordOutliv
     app->downloader.StartDownloadThread("app", server.Url("/breaks").c_str(), record);
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(pausing, kWaitMs));
     int exitCode = -1;
-    EXPECT_TRUE(RunWithin([&] { exitCode = app->ExitInstance(); }));
+    EXPECT_TRUE(vt::RunWithin([&] { exitCode = app->ExitInstance(); }, kWaitMs));
     EXPECT_TRUE(exitCode == 0 && app->downloader.tasks.empty() && record->done == 1 && TakeSeen().size() == 1);
-    EXPECT_TRUE(RunWithin([app] { delete app; }));                        // nothing is left to stop
+    EXPECT_TRUE(vt::RunWithin([app] { delete app; }, kWaitMs));           // nothing is left to stop
     EXPECT_EQ(Failed(0, 200, server.Url("/breaks")), record->errorText);  // still readable
     CloseHandle(pausing);
 }

@@ -3,9 +3,12 @@
 #include <wininet.h>
 
 #include <cctype>
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "base/log.h"
+#include "net/inet_handle.h"
 #include "net/request_url.h"
 
 namespace {
@@ -34,36 +37,23 @@ bool HasScheme(const CString& url)
     return false;
 }
 
-}  // namespace
-
-CString CRedirectProbe::GetLocation(const char* url)
-{
-    char location[kLocationBufferSize] = {};
-    m_hInternet = CInternetHandle(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (m_hInternet && !ReadLocation(url, location))
-        location[0] = '\0';
-    location[kLocationBufferSize - 1] = '\0';
-    // The hop's connection and request are closed by now; the root goes too, so no hop
-    // leaves a handle behind.
-    m_hInternet.Close();
-    return CString(location);
-}
+constexpr DWORD kLocationBufferSize = 1024;
 
 // The GET that InternetOpenUrlA would make, in its three steps, so that the hop's
 // time-outs reach the request: under Wine a root handle's send and read time-outs are
 // not passed on to the requests that InternetOpenUrlA opens, and a silent server would
-// hold the UI thread for ever.
-bool CRedirectProbe::ReadLocation(const char* url, char (&location)[kLocationBufferSize])
+// hold the hop for ever.
+bool QueryLocation(HINTERNET root, const char* url, DWORD hopTimeoutMs, char (&location)[kLocationBufferSize])
 {
     CRequestUrl parts;
     if (!ParseRequestUrl(url, parts) || (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS))
         return false;
     const DWORD secure = parts.scheme == INTERNET_SCHEME_HTTPS ? INTERNET_FLAG_SECURE : 0;
-    CInternetHandle connection(InternetConnectA(m_hInternet.get(), parts.server, parts.port, nullptr, nullptr,
-                                                INTERNET_SERVICE_HTTP, secure, 0));
+    CInternetHandle connection(
+        InternetConnectA(root, parts.server, parts.port, nullptr, nullptr, INTERNET_SERVICE_HTTP, secure, 0));
     if (!connection)
         return false;
-    SetHopTimeouts(connection.get(), m_hopTimeoutMs);
+    SetHopTimeouts(connection.get(), hopTimeoutMs);
     CInternetHandle request(HttpOpenRequestA(connection.get(), "GET", parts.object, nullptr, nullptr, nullptr,
                                              INTERNET_FLAG_NO_AUTO_REDIRECT | secure, 0));
     if (!request || !HttpSendRequestA(request.get(), nullptr, 0, nullptr, 0))
@@ -72,6 +62,40 @@ bool CRedirectProbe::ReadLocation(const char* url, char (&location)[kLocationBuf
     DWORD index = 0;
     // A value that does not fit is no value: nothing of it is kept.
     return HttpQueryInfoA(request.get(), HTTP_QUERY_LOCATION, location, &size, &index);
+}
+
+// One hop, on the thread that runs it, with a root handle of its own: every handle it
+// opens is closed when it returns.
+CString ReadLocation(const CString& url, DWORD hopTimeoutMs)
+{
+    char location[kLocationBufferSize] = {};
+    CInternetHandle root(InternetOpenA(kAgent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (root && !QueryLocation(root.get(), url, hopTimeoutMs, location))
+        location[0] = '\0';
+    location[kLocationBufferSize - 1] = '\0';
+    return CString(location);
+}
+
+// Ends the chain when a limit is reached; loc is the URL it got to.
+CString GiveUpAt(const CString& loc)
+{
+    WriteLog("跳转次数或时间超出限制，停止分析：%s", loc.GetString());
+    return CString();
+}
+
+}  // namespace
+
+CString CRedirectProbe::GetLocation(const char* url, const CDeadline& deadline)
+{
+    try {
+        auto location = std::make_shared<CString>();
+        const bool ended = RunWithinDeadline(deadline, [url = CString(url), timeout = m_hopTimeoutMs, location] {
+            *location = ReadLocation(url, timeout);
+        });
+        return ended ? *location : CString();
+    } catch (const std::bad_alloc&) {
+        return CString();
+    }
 }
 
 CString ResolveLocation(const CString& base, const CString& location)
@@ -93,33 +117,30 @@ CString ResolveLocation(const CString& base, const CString& location)
 CString FollowRedirectChain(CRedirectProbe& probe, const CString& url, const CString& jump,
                             const RedirectChainLimits& limits)
 {
-    const DWORD startedAt = GetTickCount();
+    const CDeadline deadline(limits.maxMs);
     int hops = 0;
-    auto limitReached = [&] {
-        return hops >= limits.maxHops || (hops > 0 && GetTickCount() - startedAt >= limits.maxMs);
-    };
+    auto limitReached = [&] { return hops >= limits.maxHops || deadline.HasPassed(); };
 
     WriteLog("开始分析跳转");
     CString loc = url;
     while (loc.Find(jump) < 0) {
-        if (limitReached()) {
-            WriteLog("跳转次数或时间超出限制，停止分析：%s", loc.GetString());
-            return CString();
-        }
-        loc = ResolveLocation(loc, probe.GetLocation(loc));
+        if (limitReached())
+            return GiveUpAt(loc);
+        const CString next = ResolveLocation(loc, probe.GetLocation(loc, deadline));
         ++hops;
-        WriteLog("获取跳转链接：%s", loc.GetString());
-        if (loc.IsEmpty()) {
+        WriteLog("获取跳转链接：%s", next.GetString());
+        if (next.IsEmpty()) {
+            if (deadline.HasPassed())  // the hop was cut short
+                return GiveUpAt(loc);
             // Every later hop would probe the empty URL again.
             WriteLog("跳转链接为空，停止分析");
             return CString();
         }
+        loc = next;
     }
-    if (limitReached()) {
-        WriteLog("跳转次数或时间超出限制，停止分析：%s", loc.GetString());
-        return CString();
-    }
-    const CString target = ResolveLocation(loc, probe.GetLocation(loc));
+    if (limitReached())
+        return GiveUpAt(loc);
+    const CString target = ResolveLocation(loc, probe.GetLocation(loc, deadline));
     WriteLog("获取游戏跳转链接：%s", target.GetString());
-    return target;
+    return target.IsEmpty() && deadline.HasPassed() ? GiveUpAt(loc) : target;
 }

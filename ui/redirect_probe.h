@@ -6,7 +6,14 @@
 #include <windows.h>
 
 #include "afx/afxstr.h"
-#include "net/inet_handle.h"
+#include "net/deadline.h"
+
+// When the chain gives up: after this many hops or this much time in all, whichever comes
+// first.  The time holds inside a hop too, also while its server trickles its reply.
+struct RedirectChainLimits {
+    int maxHops = 10;
+    DWORD maxMs = 15000;
+};
 
 class CRedirectProbe {
 public:
@@ -16,23 +23,12 @@ public:
     explicit CRedirectProbe(DWORD hopTimeoutMs = kDefaultHopTimeoutMs) : m_hopTimeoutMs(hopTimeoutMs) {}
 
     // The Location header of url's reply; empty when the request fails, the reply has
-    // none, or it is 1024 bytes or longer.  Every handle opened here is closed before
-    // it returns.
-    CString GetLocation(const char* url);
+    // none, it is 1024 bytes or longer, or deadline passes first.  The hop runs on a
+    // thread of its own with a root handle of its own, closed before it ends.
+    CString GetLocation(const char* url, const CDeadline& deadline = CDeadline(RedirectChainLimits().maxMs));
 
 private:
-    static constexpr DWORD kLocationBufferSize = 1024;
-    bool ReadLocation(const char* url, char (&location)[kLocationBufferSize]);
-
-    CInternetHandle m_hInternet;  // root handle of the hop under way
     DWORD m_hopTimeoutMs;
-};
-
-// When the chain gives up: after this many hops or this much time, whichever comes
-// first (checked before each hop after the first).
-struct RedirectChainLimits {
-    int maxHops = 10;
-    DWORD maxMs = 15000;
 };
 
 // From url, follows Locations until one holds jump (url itself may), then returns that

@@ -7,7 +7,7 @@ namespace vt {
 
 namespace {
 // Winsock stays started for the rest of the test process.
-SOCKET ListenOnFreePort(int& port)
+SOCKET ListenOnFreePort(int& port, int backlog = 8)
 {
     static const bool started = [] {
         WSADATA data;
@@ -19,7 +19,7 @@ SOCKET ListenOnFreePort(int& port)
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     int length = sizeof(address);
     if (s == INVALID_SOCKET || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
-        listen(s, 8) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+        listen(s, backlog) != 0 || getsockname(s, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         closesocket(s);
         return INVALID_SOCKET;
     }
@@ -65,6 +65,13 @@ bool RawListener::Start(Mode mode, const std::string& reply)
     return m_listener != INVALID_SOCKET;
 }
 
+bool RawListener::StartTrickling(const std::string& reply, size_t atOnce, DWORD intervalMs)
+{
+    m_atOnce = atOnce;
+    m_intervalMs = intervalMs;
+    return Start(Mode::Trickle, reply);
+}
+
 void RawListener::Stop()
 {
     m_stop = true;
@@ -97,6 +104,8 @@ void RawListener::Serve()
         if (m_mode == Mode::Reset) {
             linger reset{1, 0};
             setsockopt(client, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&reset), sizeof(reset));
+        } else if (complete && m_mode == Mode::Trickle) {
+            Trickle(client);
         } else if (complete) {
             SendReply(client, m_reply);
         }
@@ -104,6 +113,18 @@ void RawListener::Serve()
             m_held.push_back(client);
         else
             closesocket(client);
+    }
+}
+
+// Ends early when the client goes away or the listener stops (looked at every 50 ms).
+void RawListener::Trickle(SOCKET client)
+{
+    SendReply(client, m_reply.substr(0, m_atOnce));
+    for (size_t sent = m_atOnce; sent < m_reply.size() && !m_stop; ++sent) {
+        for (DWORD waited = 0; waited < m_intervalMs && !m_stop; waited += 50)
+            Sleep(50);
+        if (m_stop || send(client, &m_reply[sent], 1, 0) != 1)
+            return;
     }
 }
 
@@ -130,6 +151,26 @@ int UnusedPort()
     int port = -1;
     closesocket(ListenOnFreePort(port));
     return port;
+}
+
+FullListener::~FullListener()
+{
+    closesocket(m_queued);
+    closesocket(m_listener);
+}
+
+// A queue of length 0 holds one connection: once it is there, the queue is full.
+bool FullListener::Start()
+{
+    m_listener = ListenOnFreePort(m_port, 0);
+    m_queued = m_listener != INVALID_SOCKET ? socket(AF_INET, SOCK_STREAM, IPPROTO_TCP) : INVALID_SOCKET;
+    if (m_queued == INVALID_SOCKET)
+        return false;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    address.sin_port = htons(static_cast<u_short>(m_port));
+    return connect(m_queued, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
 }
 
 }  // namespace vt

@@ -1,6 +1,6 @@
 // A bare TCP listener on 127.0.0.1 for what an HTTP server library hides from its
 // handlers: the request's bytes exactly as they came (header order, TLS hellos), and
-// peers that stall or reset the connection.
+// peers that stall, trickle or reset the connection.
 #pragma once
 
 #include <winsock2.h>
@@ -16,11 +16,15 @@ namespace vt {
 class RawListener {
 public:
     // What happens on each connection once one request (head and announced body) is read:
-    // send the reply and close; send it and hold the connection until Stop; reset it.
-    enum class Mode { Reply, Stall, Reset };
+    // send the reply and close; send it and hold the connection until Stop; reset it;
+    // send it slowly (see StartTrickling).
+    enum class Mode { Reply, Stall, Reset, Trickle };
 
     ~RawListener() { Stop(); }
     bool Start(Mode mode, const std::string& reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
+    // Sends the reply's first atOnce bytes at once and the rest one byte every intervalMs,
+    // then closes; one connection at a time.  Each byte restarts a reader's time-out.
+    bool StartTrickling(const std::string& reply, size_t atOnce, DWORD intervalMs = 2000);
     void Stop();
     std::string Url(const std::string& path, const std::string& scheme = "http") const
     {
@@ -36,9 +40,12 @@ public:
 private:
     void Serve();
     bool ReadRequest(SOCKET client, std::string& bytes);
+    void Trickle(SOCKET client);
 
     Mode m_mode = Mode::Reply;
     std::string m_reply;
+    size_t m_atOnce = 0;
+    DWORD m_intervalMs = 0;
     SOCKET m_listener = INVALID_SOCKET;
     int m_port = -1;
     std::thread m_thread;
@@ -50,5 +57,20 @@ private:
 
 // A port on 127.0.0.1 where nothing listens (bound once, then released).
 int UnusedPort();
+
+// A listener on 127.0.0.1 that never accepts, its queue of waiting connections kept full:
+// the system drops each new connection request, so a connect to it waits until its own
+// time-out.
+class FullListener {
+public:
+    ~FullListener();
+    bool Start();
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
+
+private:
+    SOCKET m_listener = INVALID_SOCKET;
+    SOCKET m_queued = INVALID_SOCKET;  // the one connection its queue holds
+    int m_port = -1;
+};
 
 }  // namespace vt

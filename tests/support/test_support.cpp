@@ -1,8 +1,12 @@
 #include "tests/support/test_support.h"
 
+#include <chrono>
 #include <cstring>
 #include <fstream>
+#include <future>
 #include <iterator>
+#include <memory>
+#include <thread>
 
 #include "afx/afxwnd.h"
 
@@ -104,6 +108,14 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs, const std::fu
         if (GetTickCount() - start >= timeoutMs)
             return false;
     }
+}
+
+bool RunWithin(const std::function<void()>& job, DWORD timeoutMs)
+{
+    auto ended = std::make_shared<std::promise<void>>();
+    std::future<void> done = ended->get_future();
+    std::thread([job, ended] { job(), ended->set_value(); }).detach();
+    return done.wait_for(std::chrono::milliseconds(timeoutMs)) == std::future_status::ready;
 }
 
 void PumpMessages(DWORD waitMs)

@@ -61,6 +61,11 @@ constexpr DWORD kWineWaitMs = 30000;
 bool WaitUntil(
     const std::function<bool()>& done, DWORD timeoutMs, const std::function<void()>& pause = [] { Sleep(10); });
 
+// Runs job on a thread of its own; false when it has not returned within timeoutMs (it is
+// then left running, so that a call that would block for ever fails the test instead of
+// hanging it).
+bool RunWithin(const std::function<void()>& job, DWORD timeoutMs);
+
 // Runs up to 1000 of the thread's messages as the dialogs' loops do (AfxPreTranslateMessage
 // first), waiting up to waitMs for the first; a WM_QUIT stays queued for QuitWasPosted.
 void PumpMessages(DWORD waitMs);

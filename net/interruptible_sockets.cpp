@@ -1,0 +1,26 @@
+#include "net/interruptible_sockets.h"
+
+void CInterruptibleSockets::Add(UINT_PTR socket)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_held.reserve(m_held.size() + 1);  // a failure here comes before anything is held
+    HANDLE held = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(socket), GetCurrentProcess(), &held, 0, FALSE,
+                        DUPLICATE_SAME_ACCESS))
+        m_held.push_back(held);
+}
+
+void CInterruptibleSockets::InterruptAll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (HANDLE held : m_held)
+        CancelIoEx(held, nullptr);
+}
+
+void CInterruptibleSockets::ReleaseAll()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    for (HANDLE held : m_held)
+        CloseHandle(held);
+    m_held.clear();
+}
