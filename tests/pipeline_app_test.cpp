@@ -216,6 +216,18 @@ TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
     EXPECT_EQ(log[log.size() - 2], "正在退出，不再打开游戏");
     EXPECT_EQ(log.back(), "退出进程");
 
+    // A game exe that another program holds keeps the archive as well: the next run unpacks
+    // it again instead of taking the exe for an installed game.
+    ASSERT_TRUE(vt::WriteZip(dir / "qxgame.pkg", {{"qxgame/", ""}, {"qxgame/qxgame.exe", "exe", true}}));
+    vt::WriteFileBytes(dir / "qxgame\\qxgame.exe", "e");
+    HANDLE held = CreateFileA((dir / "qxgame\\qxgame.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(AnswerBox([&] { app.UnzipGamePackage((dir / "qxgame.pkg").c_str()); }), "错误提示|游戏包解压失败");
+    CloseHandle(held);
+    EXPECT_TRUE(vt::FileExists(dir / "qxgame.pkg"));
+    EXPECT_TRUE(Logged({"开始解压zip", "删除解压失败的游戏程序失败，保留游戏包：" + dir / "qxgame\\qxgame.exe"}));
+    DeleteFileA((dir / "qxgame.pkg").c_str());
+
     // A downloaded package that cannot take its name: a box, and nothing is unpacked.
     app.taskName = "游戏包", app.savePath = (dir / "qxgame.pkg.downloading").c_str();
     EXPECT_EQ(AnswerBox([&] { app.OnGamePackageDownloaded(); }),
