@@ -82,8 +82,9 @@ void CVorlanClientApp::CheckGamePackage()
     }
     // Unpacking deletes the archive only once it has finished: an archive still there
     // means a run ended while unpacking, and the game exe beside it may be whole while
-    // other files are missing or cut short.
-    if (PathFileExistsA(archive)) {
+    // other files are missing or cut short.  Unless this run has seen the package whole:
+    // then the archive is one it could not delete, and the game may run from the package.
+    if (!isGameInstalled && PathFileExistsA(archive)) {
         WriteLog("zip已下载，直接解压游戏包");
         UnzipGamePackage(archive);
         return;

@@ -10,15 +10,22 @@ namespace {
 // After a failed unpacking neither the archive nor the game exe may stay: the next run
 // would unpack the same broken archive again, or start a half-installed game (an exe
 // found beside the archive came from an unpacking of it that never finished).  It
-// downloads afresh instead.
+// downloads afresh instead.  The exe goes first and the archive only once the exe is
+// gone: an exe left without its archive, by a run that ends between the two or by an
+// exe another program holds, would pass for an installed game.
 void RemoveFailedUnpacking(const CString& archive, const CString& gameExe)
 {
+    SetFileAttributesA(gameExe, FILE_ATTRIBUTE_NORMAL);
+    if (!DeleteFileA(gameExe)) {
+        const DWORD error = GetLastError();
+        if (PathFileExistsA(gameExe)) {
+            WriteLog("删除解压失败的游戏程序失败，保留游戏包：%s，错误码：%d", gameExe.GetString(),
+                     static_cast<int>(error));
+            return;
+        }
+    }
     WriteLog("删除解压失败的游戏包：%s", archive.GetString());
     DeleteFileA(archive);
-    if (PathFileExistsA(gameExe)) {
-        SetFileAttributesA(gameExe, FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(gameExe);
-    }
 }
 }  // namespace
 

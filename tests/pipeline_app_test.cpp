@@ -46,6 +46,14 @@ void CALLBACK QuitAtABox(HWND, UINT, UINT_PTR id, DWORD)
         KillTimer(nullptr, id), g_app->Quit(), vt::PressOk(box);
 }
 
+// Answers a box that a step should not have shown, so that the step returns.
+void CALLBACK AnswerAnyBox(HWND, UINT, UINT_PTR id, DWORD)
+{
+    vt::MessageBoxSeen box;
+    if (vt::WaitForMessageBox(GetCurrentProcessId(), box, 0))
+        KillTimer(nullptr, id), vt::PressOk(box);
+}
+
 class PipelineApp : public ::testing::Test {
 protected:
     void SetUp() override
@@ -216,12 +224,48 @@ TEST_F(PipelineApp, AFailedUnpackingEndsTheRunAndLeavesNothingHalfInstalled)
     EXPECT_EQ(log[log.size() - 2], "正在退出，不再打开游戏");
     EXPECT_EQ(log.back(), "退出进程");
 
+    // A game exe that another program holds keeps the archive as well: the next run unpacks
+    // it again instead of taking the exe for an installed game.
+    ASSERT_TRUE(vt::WriteZip(dir / "qxgame.pkg", {{"qxgame/", ""}, {"qxgame/qxgame.exe", "exe", true}}));
+    vt::WriteFileBytes(dir / "qxgame\\qxgame.exe", "e");
+    HANDLE held = CreateFileA((dir / "qxgame\\qxgame.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    EXPECT_EQ(AnswerBox([&] { app.UnzipGamePackage((dir / "qxgame.pkg").c_str()); }), "错误提示|游戏包解压失败");
+    CloseHandle(held);
+    EXPECT_TRUE(vt::FileExists(dir / "qxgame.pkg"));
+    EXPECT_TRUE(Logged({"开始解压zip", "删除解压失败的游戏程序失败，保留游戏包：" + dir / "qxgame\\qxgame.exe"}));
+    DeleteFileA((dir / "qxgame.pkg").c_str());
+
     // A downloaded package that cannot take its name: a box, and nothing is unpacked.
     app.taskName = "游戏包", app.savePath = (dir / "qxgame.pkg.downloading").c_str();
     EXPECT_EQ(AnswerBox([&] { app.OnGamePackageDownloaded(); }),
               "错误提示|游戏包保存失败：" + (dir / "qxgame.pkg") + "（错误码：2）");
     EXPECT_TRUE(Logged({"游戏包下载结束，重命名", "T:12;downloaderrAGENT:", "弹出提示：游戏包保存失败"}));
     EXPECT_EQ(vt::LogMessages(dir / "log.log").back(), "退出进程");
+}
+
+// A package this run has unpacked whole is not unpacked again at the page's next request,
+// also when its archive outlived the unpacking: the game started from it may be running.
+TEST_F(PipelineApp, AnArchiveThatOutlivesItsUnpackingIsNotUnpackedAgainInTheSameRun)
+{
+    const std::string archive = dir / "qxgame.pkg", exe = dir / "qxgame\\qxgame.exe";
+    ASSERT_TRUE(vt::WriteZip(archive, {{"qxgame/", ""}, {"qxgame/qxgame.exe", "exe", true}}));
+    vt::WriteFileBytes(dir / "pkg.ver", "5");
+    app.minver = 5;
+    // Another program reads the archive, so it cannot be deleted.
+    HANDLE reader = CreateFileA(archive.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    app.CheckGamePackage();
+    ASSERT_TRUE(Logged({"zip完成解压", "删除已解压的游戏包失败："}));
+    // The game runs from its exe, which cannot be written meanwhile.
+    HANDLE game = CreateFileA(exe.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const UINT_PTR answer = SetTimer(nullptr, 0, 50, AnswerAnyBox);
+    app.CheckGamePackage();
+    KillTimer(nullptr, answer);
+    CloseHandle(game);
+    CloseHandle(reader);
+    EXPECT_FALSE(vt::QuitWasPosted());
+    EXPECT_TRUE(Logged({"删除已解压的游戏包失败：", "本地版本为5，最低版本为5", "游戏已安装"}));
+    EXPECT_EQ(vt::ReadFileBytes(exe), "exe");
 }
 
 // The self-update check in folders of their own: what it reads, what it refuses, and the
