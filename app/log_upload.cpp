@@ -1,3 +1,5 @@
+#include <string>
+
 #include "afx/afxfile.h"
 #include "app/config.h"
 #include "base/log.h"
@@ -7,6 +9,23 @@
 #include "net/upload.h"
 
 namespace {
+// "<platform>_<time>_<userId>_<kind>.txt".  The platform and the user id come from the
+// command line and the page; the name stands in the part's header between quotes, where a
+// line end would start a header of its own and a quote would end the name, so each of
+// those bytes becomes "_".
+CString RemoteLogName(const std::string& platform, int time, const std::string& userId, const char* kind)
+{
+    CString formatted;
+    formatted.Format("%s_%d_%s_%s.txt", platform.c_str(), time, userId.c_str(), kind);
+    // None of these bytes is ever the second byte of a double-byte character.
+    std::string name = formatted.str();
+    for (char& ch : name) {
+        if (ch == '\r' || ch == '\n' || ch == '"')
+            ch = '_';
+    }
+    return CString(name);
+}
+
 // Uploads one log under "<platform>_<time>_<userId>_<kind>.txt" and logs the outcome.
 void UploadOneLog(const CString& url, const CString& localPath, const CString& remoteName, CString& response)
 {
@@ -31,17 +50,13 @@ void CVorlanClientApp::UploadLogs()
 
     const CString unityLog = GameDataPath("output_log.txt");
     if (!unityLog.IsEmpty() && CFile::Exists(unityLog)) {
-        CString remoteName;
-        remoteName.Format("%s_%d_%s_unity.txt", platform.c_str(), now, userId.c_str());
-        UploadOneLog(url, unityLog, remoteName, response);
+        UploadOneLog(url, unityLog, RemoteLogName(platform, now, userId, "unity"), response);
     } else {
         WriteLog("unity日志不存在");
     }
 
     const CString shellLog = config->GetExeDir() + "\\log.log";
     if (CFile::Exists(shellLog)) {
-        CString remoteName;
-        remoteName.Format("%s_%d_%s_shell.txt", platform.c_str(), now, userId.c_str());
-        UploadOneLog(url, shellLog, remoteName, response);
+        UploadOneLog(url, shellLog, RemoteLogName(platform, now, userId, "shell"), response);
     }
 }

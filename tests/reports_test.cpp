@@ -109,4 +109,12 @@ TEST_F(Reports, LogsAreUploadedOncePerRunWhenTheSwitchIsOn)
     EXPECT_NE(std::string::npos, uploads[1].second.find(unityLine));
     EXPECT_EQ((std::vector<std::string>{unityLine, "上传日志：" + uploads[1].first + "， 结果：0, Response = ok"}),
               vt::LogMessages(logPath));
+    // A user id from the page that would break the part's header out of its quotes or onto
+    // a line of its own arrives as one name.
+    app.isLogUploaded = 0;
+    app.userId = "1\"\r\nX-Injected: 1";
+    app.UploadLogs();
+    ASSERT_EQ(4u, uploads.size());
+    EXPECT_TRUE(std::regex_match(uploads[3].first, std::regex("yy_-?[0-9]+_1___X-Injected: 1_shell\\.txt")))
+        << uploads[3].first;
 }
