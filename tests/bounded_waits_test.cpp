@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include "base/log.h"
+#include "net/deadline.h"
 #include "net/downloader.h"
 #include "net/http_client.h"
 #include "net/upload.h"
@@ -84,6 +88,37 @@ TEST(BoundedWaits, TheRedirectChainGivesUpAtItsTotalLimitAlsoInsideATricklingHop
                       2 * limits.maxMs));
     EXPECT_EQ("", target);
     EXPECT_EQ("跳转次数或时间超出限制，停止分析：" + peer.Url("/start"), vt::LogMessages(dir / "log.log").back());
+}
+
+// A job whose caller stopped waiting keeps its place until it ends, so that a server that
+// never lets go cannot leave one more thread behind at every call: once the places are
+// taken, a call gives up at once, without starting its job.
+TEST(BoundedWaits, JobsLeftRunningAreCappedAndGiveTheirPlacesBackAsTheyEnd)
+{
+    static CJobLimit limit(2);  // the jobs may outlive the test
+    struct Shared {
+        ~Shared() { CloseHandle(release); }
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<int> started{0};
+    };
+    auto shared = std::make_shared<Shared>();
+    const auto heldJob = [shared] {
+        ++shared->started;
+        WaitForSingleObject(shared->release, vt::kWineWaitMs);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const CDeadline deadline(50);
+        EXPECT_FALSE(RunWithinDeadline(deadline, limit, heldJob));
+        EXPECT_TRUE(deadline.HasPassed());
+    }
+    const CDeadline refused(1000);
+    EXPECT_FALSE(RunWithinDeadline(refused, limit, heldJob));
+    EXPECT_FALSE(refused.HasPassed());
+    EXPECT_EQ(2, shared->started);
+
+    SetEvent(shared->release);
+    EXPECT_TRUE(vt::WaitUntil([] { return RunWithinDeadline(CDeadline(1000), limit, [] {}); }, vt::kWineWaitMs));
+    EXPECT_EQ(2, shared->started);
 }
 
 namespace {
