@@ -128,7 +128,13 @@ const std::string kStillRunning = "download still running at exit, not waited fo
 
 class StoppingDownloads : public ::testing::Test {
 protected:
-    void SetUp() override { LogInit(logPath.c_str()); }
+    void SetUp() override
+    {
+        // Both events serve every test of the process: a pause seen by an earlier test is not this one's.
+        ResetEvent(g_pausing);
+        ResetEvent(g_release);
+        LogInit(logPath.c_str());
+    }
     void TearDown() override { CDownloadManager::settings = CDownloadSettings(); }
 
     vt::TempDir dir{"stop"};
@@ -187,13 +193,15 @@ TEST_F(StoppingDownloads, EveryPhaseEndsWithinTheExitLimit)
 }
 
 // A worker that does not end (here held in its pause) does not hold the exit: the wait
-// ends after its 3 s and names the download, whose task stays for the worker to end on.
+// ends at its limit (shortened from the launcher's 3 s) and names the download, whose task
+// stays for the worker to end on.
 TEST_F(StoppingDownloads, TheWaitAtExitEndsAtItsLimitAndNamesWhatStillRuns)
 {
     CDownloadManager::settings.pauseSlice = [](DWORD) {
         SetEvent(g_pausing);
         WaitForSingleObject(g_release, vt::kWineWaitMs);
     };
+    CDownloadManager::settings.stopWaitMs = 500;
     ASSERT_TRUE(breaking.Start(vt::RawListener::Mode::Reply, breakingReply));
     auto* progress = new CDownloadProgress;
     progress->Reset(dir / "pkg");
@@ -202,7 +210,7 @@ TEST_F(StoppingDownloads, TheWaitAtExitEndsAtItsLimitAndNamesWhatStillRuns)
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_pausing, vt::kWineWaitMs));
     CDownloadTask* task = manager->tasks[0];
 
-    ASSERT_TRUE(vt::RunWithin([manager] { manager->StopAllDownloads(); }, 2 * CDownloadSettings::kStopWaitMs));
+    ASSERT_TRUE(vt::RunWithin([manager] { manager->StopAllDownloads(); }, 2 * CDownloadManager::settings.stopWaitMs));
     EXPECT_TRUE(manager->tasks.empty() && progress->done == 0);
     EXPECT_TRUE(vt::Contains(vt::LogMessages(logPath), kStillRunning + "held, url: " + breaking.Url("/pkg")));
     SetEvent(g_release);
