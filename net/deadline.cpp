@@ -19,6 +19,7 @@ struct DetachedJob {
     DetachedJob& operator=(const DetachedJob&) = delete;
 
     std::function<void()> run;
+    CJobLimit* limit = nullptr;
     HANDLE ended;
 };
 
@@ -32,6 +33,8 @@ DWORD WINAPI RunDetachedJob(void* argument)
         job->run();
     } catch (...) {
     }
+    // Before the end is told: a caller that saw the job end finds its place free again.
+    job->limit->GiveBack();
     SetEvent(job->ended);
     return 0;
 }
@@ -49,20 +52,53 @@ bool StartJobThread(const std::shared_ptr<DetachedJob>& job)
     CloseHandle(thread);
     return true;
 }
-}  // namespace
 
-bool RunWithinDeadline(const CDeadline& deadline, std::function<void()> job)
+// Waits for the job's end until the deadline has passed by its own clock: a wait may end
+// a tick before that clock says so, and the caller then takes the deadline for not passed.
+bool WaitForEnd(const DetachedJob& job, const CDeadline& deadline)
 {
-    if (deadline.HasPassed())
-        return false;
+    for (;;) {
+        const DWORD waited = WaitForSingleObject(job.ended, deadline.RemainingMs());
+        if (waited == WAIT_OBJECT_0)
+            return true;
+        if (waited != WAIT_TIMEOUT || deadline.HasPassed())
+            return false;
+    }
+}
+
+// The job on a thread of its own, which gives limit's place back when the job ends; null
+// when it could not be started (no thread, no memory).
+std::shared_ptr<DetachedJob> StartJob(CJobLimit& limit, std::function<void()>&& job)
+{
     try {
         auto detached = std::make_shared<DetachedJob>();
         if (!detached->ended)
-            return false;
+            return nullptr;
         detached->run = std::move(job);
-        return StartJobThread(detached) &&
-               WaitForSingleObject(detached->ended, deadline.RemainingMs()) == WAIT_OBJECT_0;
+        detached->limit = &limit;
+        return StartJobThread(detached) ? detached : nullptr;
     } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+}  // namespace
+
+bool CJobLimit::TryTake()
+{
+    if (++m_running <= m_maxRunning)
+        return true;
+    --m_running;
+    return false;
+}
+
+bool RunWithinDeadline(const CDeadline& deadline, CJobLimit& limit, std::function<void()> job)
+{
+    if (deadline.HasPassed() || !limit.TryTake())
+        return false;
+    const std::shared_ptr<DetachedJob> detached = StartJob(limit, std::move(job));
+    if (!detached) {
+        limit.GiveBack();  // no thread took the place over
         return false;
     }
+    return WaitForEnd(*detached, deadline);
 }

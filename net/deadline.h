@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 
 class CDeadline {
@@ -24,12 +25,34 @@ private:
     DWORD m_totalMs;
 };
 
-// Runs job on a thread of its own and waits for it while deadline has time left; true
-// when the job ended in time.  False when it did not, or when it could not be started
-// (no thread, no memory; the deadline has then not passed).
+// How many jobs of one kind may run at a time, those whose caller stopped waiting for them
+// included.  A server that never lets go would otherwise leave one more thread behind at
+// every call; once the cap is reached, a call gives up at once, which also spares its
+// caller the wait.  Each kind has its own, so that one bad server does not stop the calls
+// of another.  Only as a static object: a job may end after its caller, or the process's
+// exit, has begun, and gives its place back then.
+class CJobLimit {
+public:
+    constexpr explicit CJobLimit(int maxRunning) : m_maxRunning(maxRunning) {}
+    CJobLimit(const CJobLimit&) = delete;
+    CJobLimit& operator=(const CJobLimit&) = delete;
+
+    // A place for one more job; false when all are taken.
+    bool TryTake();
+    void GiveBack() { --m_running; }
+
+private:
+    std::atomic<int> m_running{0};
+    const int m_maxRunning;
+};
+
+// Runs job on a thread of its own, holding one of limit's places until the job ends, and
+// waits for it while deadline has time left; true when the job ended in time.  False when
+// it did not (the deadline has then passed), or when it could not be started: limit had no
+// place left, or there was no thread or no memory (the deadline has then not passed).
 //
 // A blocked WinINet call does not return when another thread closes its handle under
 // Wine, so a job that is not waited for is left to run on until its calls end: it must
 // own everything it touches (what it captures), and what it leaves is the caller's to
 // read only when this gives true.  Nothing throws.
-bool RunWithinDeadline(const CDeadline& deadline, std::function<void()> job);
+bool RunWithinDeadline(const CDeadline& deadline, CJobLimit& limit, std::function<void()> job);

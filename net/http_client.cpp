@@ -18,6 +18,10 @@ constexpr DWORD kChunkSize = 1024;
 // keeps sending cannot hold the UI thread or fill the memory.
 constexpr size_t kMaxReplyBytes = 64 * 1024;
 static_assert(kMaxReplyBytes % kChunkSize == 0, "the last chunk read ends at the cap");
+// GETs still running, those that outran their total limit included: a server that holds
+// every report leaves no more threads than this behind, and the reports after them fail
+// at once instead of holding the window.
+CJobLimit g_runningGets(CHttpClient::kMaxRunningGets);
 
 // Sent in this order; a header the request already has is not added twice.
 const char* const kRequestHeaders[] = {
@@ -205,8 +209,10 @@ int CHttpClient::HttpGet(const char* url, std::string& response)
             (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS))
             return HTTP_GET_FAILED;
         auto reply = std::make_shared<GetReply>();
-        const bool ended = RunWithinDeadline(deadline, [session = m_pSession, timeout = m_receiveTimeout, parts,
-                                                        reply] { RunGet(session, timeout, parts, *reply); });
+        const bool ended = RunWithinDeadline(deadline, g_runningGets,
+                                             [session = m_pSession, timeout = m_receiveTimeout, parts, reply] {
+                                                 RunGet(session, timeout, parts, *reply);
+                                             });
         if (!ended)
             return deadline.HasPassed() ? HTTP_GET_TIMEOUT : HTTP_GET_FAILED;
         response = std::move(reply->body);

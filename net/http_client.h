@@ -21,6 +21,9 @@ public:
     // How long one GET may hold its caller, the UI thread, in all: a report is sent and
     // forgotten, so a server that trickles its reply must not freeze the window.
     static constexpr DWORD kTotalTimeoutMs = 3000;
+    // How many GETs of the process may run at a time, those that outran their total limit
+    // and go on alone included.
+    static constexpr int kMaxRunningGets = 4;
 
     // Opens the Internet session that every request of this client goes through.
     CHttpClient();
@@ -30,8 +33,8 @@ public:
 
     // GETs url and puts the reply's body (its first 64 KiB), converted from UTF-8 to the
     // ANSI code page, into response (empty unless the result is HTTP_GET_OK).  Returns
-    // within kTotalTimeoutMs.  Nothing throws: a reply that cannot be held in memory is
-    // HTTP_GET_FAILED.
+    // within kTotalTimeoutMs; HTTP_GET_FAILED at once while kMaxRunningGets GETs still run.
+    // Nothing throws: a reply that cannot be held in memory is HTTP_GET_FAILED.
     int HttpGet(const char* url, std::string& response);
 
     // How long later requests wait for each piece of the server's data.  The launcher keeps

@@ -23,6 +23,9 @@ constexpr DWORD kTransferBufferSize = 1024 * 1024;
 // sending cannot hold the UI thread or fill the memory.
 constexpr DWORD kMaxReplyBytes = 64 * 1024;
 constexpr DWORD_PTR kContext = 1;
+// Uploads still running, those that outran their total limit included: a caller that makes
+// more than a run does finds them refused rather than piling up threads.
+CJobLimit g_runningUploads(kMaxRunningUploads);
 
 struct FreeDeleter {
     void operator()(char* block) const { std::free(block); }
@@ -182,9 +185,10 @@ int PrepareAndSend(const CString& url, const CString& localPath, const CString& 
         return UPLOAD_BAD_URL;
     response.Empty();
     auto reply = std::make_shared<UploadReply>();
-    const bool ended = RunWithinDeadline(deadline, [parts, agent = AgentName(), localPath, remoteName, reply] {
-        RunUpload(parts, agent, localPath, remoteName, *reply);
-    });
+    const bool ended =
+        RunWithinDeadline(deadline, g_runningUploads, [parts, agent = AgentName(), localPath, remoteName, reply] {
+            RunUpload(parts, agent, localPath, remoteName, *reply);
+        });
     if (!ended)
         return UPLOAD_TRANSFER_FAILED;
     response = reply->response;

@@ -29,11 +29,15 @@ CString MakePostFileData(const char* boundary);
 
 // How long one upload may hold its caller, the UI thread, in all.
 constexpr DWORD kUploadTotalTimeoutMs = 15000;
+// How many uploads of the process may run at a time, those that outran their total limit
+// and go on alone included.  A run makes two at most.
+constexpr int kMaxRunningUploads = 2;
 
 // POSTs the file at localPath to url as remoteName, streaming it in chunks of 1 MiB,
 // and puts the reply's first 64 KiB (each portion up to a zero byte) into response.  An
 // https url is sent over TLS.  Other writers of the file are refused while it is sent.
 // Returns within totalMs: an upload still under way then is UPLOAD_TRANSFER_FAILED with
-// an empty response.  Nothing throws: running out of memory is UPLOAD_TRANSFER_FAILED.
+// an empty response, and so is an upload refused at once while kMaxRunningUploads still run.
+// Nothing throws: running out of memory is UPLOAD_TRANSFER_FAILED.
 int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response,
                DWORD totalMs = kUploadTotalTimeoutMs);

@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
+
 #include "base/log.h"
+#include "net/deadline.h"
 #include "net/downloader.h"
 #include "net/http_client.h"
 #include "net/upload.h"
@@ -86,6 +90,37 @@ TEST(BoundedWaits, TheRedirectChainGivesUpAtItsTotalLimitAlsoInsideATricklingHop
     EXPECT_EQ("跳转次数或时间超出限制，停止分析：" + peer.Url("/start"), vt::LogMessages(dir / "log.log").back());
 }
 
+// A job whose caller stopped waiting keeps its place until it ends, so that a server that
+// never lets go cannot leave one more thread behind at every call: once the places are
+// taken, a call gives up at once, without starting its job.
+TEST(BoundedWaits, JobsLeftRunningAreCappedAndGiveTheirPlacesBackAsTheyEnd)
+{
+    static CJobLimit limit(2);  // the jobs may outlive the test
+    struct Shared {
+        ~Shared() { CloseHandle(release); }
+        HANDLE release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        std::atomic<int> started{0};
+    };
+    auto shared = std::make_shared<Shared>();
+    const auto heldJob = [shared] {
+        ++shared->started;
+        WaitForSingleObject(shared->release, vt::kWineWaitMs);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const CDeadline deadline(50);
+        EXPECT_FALSE(RunWithinDeadline(deadline, limit, heldJob));
+        EXPECT_TRUE(deadline.HasPassed());
+    }
+    const CDeadline refused(1000);
+    EXPECT_FALSE(RunWithinDeadline(refused, limit, heldJob));
+    EXPECT_FALSE(refused.HasPassed());
+    EXPECT_EQ(2, shared->started);
+
+    SetEvent(shared->release);
+    EXPECT_TRUE(vt::WaitUntil([] { return RunWithinDeadline(CDeadline(1000), limit, [] {}); }, vt::kWineWaitMs));
+    EXPECT_EQ(2, shared->started);
+}
+
 namespace {
 HANDLE g_pausing = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // a worker is in its pause
 HANDLE g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // a held pause may go on
@@ -93,7 +128,13 @@ const std::string kStillRunning = "download still running at exit, not waited fo
 
 class StoppingDownloads : public ::testing::Test {
 protected:
-    void SetUp() override { LogInit(logPath.c_str()); }
+    void SetUp() override
+    {
+        // Both events serve every test of the process: a pause seen by an earlier test is not this one's.
+        ResetEvent(g_pausing);
+        ResetEvent(g_release);
+        LogInit(logPath.c_str());
+    }
     void TearDown() override { CDownloadManager::settings = CDownloadSettings(); }
 
     vt::TempDir dir{"stop"};
@@ -152,13 +193,15 @@ TEST_F(StoppingDownloads, EveryPhaseEndsWithinTheExitLimit)
 }
 
 // A worker that does not end (here held in its pause) does not hold the exit: the wait
-// ends after its 3 s and names the download, whose task stays for the worker to end on.
+// ends at its limit (shortened from the launcher's 3 s) and names the download, whose task
+// stays for the worker to end on.
 TEST_F(StoppingDownloads, TheWaitAtExitEndsAtItsLimitAndNamesWhatStillRuns)
 {
     CDownloadManager::settings.pauseSlice = [](DWORD) {
         SetEvent(g_pausing);
         WaitForSingleObject(g_release, vt::kWineWaitMs);
     };
+    CDownloadManager::settings.stopWaitMs = 500;
     ASSERT_TRUE(breaking.Start(vt::RawListener::Mode::Reply, breakingReply));
     auto* progress = new CDownloadProgress;
     progress->Reset(dir / "pkg");
@@ -167,7 +210,7 @@ TEST_F(StoppingDownloads, TheWaitAtExitEndsAtItsLimitAndNamesWhatStillRuns)
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(g_pausing, vt::kWineWaitMs));
     CDownloadTask* task = manager->tasks[0];
 
-    ASSERT_TRUE(vt::RunWithin([manager] { manager->StopAllDownloads(); }, 2 * CDownloadSettings::kStopWaitMs));
+    ASSERT_TRUE(vt::RunWithin([manager] { manager->StopAllDownloads(); }, 2 * CDownloadManager::settings.stopWaitMs));
     EXPECT_TRUE(manager->tasks.empty() && progress->done == 0);
     EXPECT_TRUE(vt::Contains(vt::LogMessages(logPath), kStillRunning + "held, url: " + breaking.Url("/pkg")));
     SetEvent(g_release);

@@ -14,6 +14,9 @@
 namespace {
 
 constexpr char kAgent[] = "HTTP Downloader";
+// Hops still running, those that outran their chain's limit included: a server that holds
+// every hop leaves no more threads than this behind, and the chains after them end at once.
+CJobLimit g_runningHops(CRedirectProbe::kMaxRunningHops);
 
 void SetHopTimeouts(HINTERNET handle, DWORD milliseconds)
 {
@@ -89,9 +92,10 @@ CString CRedirectProbe::GetLocation(const char* url, const CDeadline& deadline)
 {
     try {
         auto location = std::make_shared<CString>();
-        const bool ended = RunWithinDeadline(deadline, [url = CString(url), timeout = m_hopTimeoutMs, location] {
-            *location = ReadLocation(url, timeout);
-        });
+        const bool ended =
+            RunWithinDeadline(deadline, g_runningHops, [url = CString(url), timeout = m_hopTimeoutMs, location] {
+                *location = ReadLocation(url, timeout);
+            });
         return ended ? *location : CString();
     } catch (const std::bad_alloc&) {
         return CString();

@@ -19,12 +19,16 @@ class CRedirectProbe {
 public:
     // How long one hop may wait to connect, to send and for each read of the reply.
     static constexpr DWORD kDefaultHopTimeoutMs = 5000;
+    // How many hops of the process may run at a time, those that outran their chain's
+    // limit and go on alone included.
+    static constexpr int kMaxRunningHops = 4;
 
     explicit CRedirectProbe(DWORD hopTimeoutMs = kDefaultHopTimeoutMs) : m_hopTimeoutMs(hopTimeoutMs) {}
 
     // The Location header of url's reply; empty when the request fails, the reply has
-    // none, it is 1024 bytes or longer, or deadline passes first.  The hop runs on a
-    // thread of its own with a root handle of its own, closed before it ends.
+    // none, it is 1024 bytes or longer, or deadline passes first; at once while
+    // kMaxRunningHops hops still run.  The hop runs on a thread of its own with a root
+    // handle of its own, closed before it ends.
     CString GetLocation(const char* url, const CDeadline& deadline = CDeadline(RedirectChainLimits().maxMs));
 
 private:
