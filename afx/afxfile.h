@@ -19,6 +19,9 @@ public:
         shareDenyWrite = 0x0020,
         shareDenyRead = 0x0030,
         shareDenyNone = 0x0040,
+        // The project's own addition: others may also delete or rename the file while it
+        // is open (FILE_SHARE_DELETE).
+        shareAllowDelete = 0x0080,
         modeNoTruncate = 0x1000,
         modeCreate = 0x1000 << 1,
         typeText = 0x4000,
@@ -35,7 +38,7 @@ public:
     virtual void Close();
     bool IsOpen() const { return m_hFile != INVALID_HANDLE_VALUE; }
 
-    // Bytes read (0 at the end or on an error).
+    // Bytes read (0 at the end or on an error; an error is left in m_lastError).
     UINT Read(void* buffer, UINT count);
     // TRUE only when every byte was written; a short write leaves ERROR_DISK_FULL in GetLastError.
     BOOL Write(const void* buffer, UINT count);

@@ -36,8 +36,8 @@ BOOL CFile::Open(const char* fileName, UINT openFlags)
     DWORD disposition = OPEN_EXISTING;
     if (openFlags & modeCreate)
         disposition = (openFlags & modeNoTruncate) ? OPEN_ALWAYS : CREATE_ALWAYS;
-    m_hFile =
-        CreateFileA(fileName, access, ShareFlags(openFlags), nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const DWORD share = ShareFlags(openFlags) | ((openFlags & shareAllowDelete) ? FILE_SHARE_DELETE : 0);
+    m_hFile = CreateFileA(fileName, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     m_lastError = IsOpen() ? 0 : GetLastError();
     return IsOpen();
 }
@@ -52,8 +52,12 @@ void CFile::Close()
 UINT CFile::Read(void* buffer, UINT count)
 {
     DWORD read = 0;
-    if (!IsOpen() || !ReadFile(m_hFile, buffer, count, &read, nullptr))
+    if (!IsOpen())
         return 0;
+    if (!ReadFile(m_hFile, buffer, count, &read, nullptr)) {
+        m_lastError = GetLastError();
+        return 0;
+    }
     return read;
 }
 

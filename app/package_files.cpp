@@ -7,6 +7,7 @@
 
 #include "afx/afxfile.h"
 #include "app/config.h"
+#include "app/line_reader.h"
 #include "base/log.h"
 #include "app/version.h"
 #include "base/safe_name.h"
@@ -82,40 +83,23 @@ bool DeleteAllOrNone(const std::vector<CString>& paths)
 bool ReadLocalPkgVersion(CString name, int& version, DWORD& error)
 {
     version = 0;
-    error = 0;
     // Shared with every other reader and writer: a program that merely looks at pkg.ver
     // must not make the installed package look unversioned.
-    HANDLE file = CreateFileA(CConfig::GetInstance()->GetExeDir() + name, GENERIC_READ,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
+    CFile file;
+    if (!file.Open(CConfig::GetInstance()->GetExeDir() + name,
+                   CFile::modeRead | CFile::shareDenyNone | CFile::shareAllowDelete)) {
+        error = file.m_lastError;
         return IsMissing(error);
     }
-    // A line keeps the "\r" of a "\r\n" end, which ends its number as well as the line
-    // end would; a line of nothing else holds no number.
-    std::string line;
-    char piece[512];
-    DWORD count = 0;
-    BOOL read = FALSE;
-    while ((read = ReadFile(file, piece, sizeof(piece), &count, nullptr)) && count > 0) {
-        for (DWORD i = 0; i < count; ++i) {
-            if (piece[i] != '\n') {
-                line += piece[i];
-            } else {
-                version = ParseLeadingInt(line.c_str());
-                line.clear();
-            }
-        }
-    }
-    if (!read) {
-        error = GetLastError();
-        version = 0;
-    } else if (!line.empty()) {
+    // A version file is a few digits; the reader bounds the memory of any other.
+    CLineReader().ReadOn(file, file.GetLength(), [&version](const std::string& line) {
         version = ParseLeadingInt(line.c_str());
-    }
-    CloseHandle(file);
-    return read != FALSE;
+        return false;
+    });
+    error = file.m_lastError;
+    if (error != 0)
+        version = 0;
+    return error == 0;
 }
 
 bool WritePkgVersion(int version, DWORD& error)

@@ -108,8 +108,9 @@ void CheckKeyValueFile(const DocExample& example)
                                                 "stratergy", "jump",  "startJump",   "testkey"};
     for (const std::string& line : example.lines) {
         const size_t equals = line.find('=');
-        if (equals != std::string::npos && equals > 0)
+        if (equals != std::string::npos && equals > 0) {
             EXPECT_TRUE(kKeys.count(line.substr(0, equals))) << example.where << ": " << line;
+        }
     }
     vt::TempDir dir("docs");
     vt::WriteFileBytes(dir / "example.ini", Joined(example.lines));

@@ -98,7 +98,8 @@ TEST(PipelineUnit, PackageFiles)
     int version = -1;
     DWORD error = 0;
     EXPECT_TRUE(ReadLocalPkgVersion("\\pkg.ver", version, error) && version == 0);
-    const std::pair<const char*, int> versions[] = {{"", 0}, {"3\n", 3}, {"3\r\n4", 4}, {"3\n\n", 0}, {" -5x", -5}};
+    const std::pair<const char*, int> versions[] = {{"", 0}, {"3\n", 3}, {"3\r\n4", 4}, {"3\n4\r", 4}, {"3\n\n", 0},
+                                                    {" -5x", -5}};
     for (const auto& v : versions) {
         vt::WriteFileBytes(pkgVer, v.first);
         EXPECT_TRUE(ReadLocalPkgVersion("\\pkg.ver", version, error));
