@@ -26,8 +26,10 @@ void SendToLobby(HWND lobby, const LobbyCopyData& record)
 void CVorlanClientApp::Quit()
 {
     WriteLog("退出进程");
-    if (g_pMainDlg)
+    if (g_pMainDlg) {
+        g_pMainDlg->CloseTrayMenu();
         g_pMainDlg->RemoveTrayIcon();
+    }
     HWND lobby = nullptr;
     if (platform.compare(0, 4, "2144") == 0 && HasOption("--winid") == 1 && LobbyWindow(*this, lobby)) {
         WriteLog("通知2144游戏大厅游戏退出：%d", static_cast<int>(reinterpret_cast<intptr_t>(lobby)));

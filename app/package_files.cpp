@@ -48,19 +48,21 @@ bool MarkForDeletion(HANDLE file, BOOLEAN deleteIt)
 // Deletes those of paths that exist, all of them or none.  Each is first opened for
 // deletion without sharing, which fails while another program holds it and keeps any
 // other from opening it until the handles close; closing deletes those marked.  One that
-// refuses its mark (an exe a process runs from) unmarks those before it.
-bool DeleteAllOrNone(const std::vector<CString>& paths)
+// refuses its mark (an exe a process runs from) unmarks those before it.  On failure,
+// refused names the path that stays and error says why.
+bool DeleteAllOrNone(const std::vector<CString>& paths, CString& refused, DWORD& error)
 {
     std::vector<std::pair<HANDLE, CString>> taken;
     bool deletable = true;
     for (const CString& path : paths) {
         HANDLE file = CreateFileA(path, DELETE | FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-        const DWORD error = GetLastError();
+        const DWORD openError = GetLastError();
         if (file != INVALID_HANDLE_VALUE) {
             taken.emplace_back(file, path);
-        } else if (!IsMissing(error)) {
-            LogLeftBehind(path, error);
+        } else if (!IsMissing(openError)) {
+            refused = path;
+            error = openError;
             deletable = false;
             break;
         }
@@ -69,7 +71,8 @@ bool DeleteAllOrNone(const std::vector<CString>& paths)
     while (deletable && marked < taken.size() && MarkForDeletion(taken[marked].first, TRUE))
         ++marked;
     if (deletable && marked < taken.size()) {
-        LogLeftBehind(taken[marked].second, GetLastError());
+        refused = taken[marked].second;
+        error = GetLastError();
         deletable = false;
         while (marked > 0)
             MarkForDeletion(taken[--marked].first, FALSE);
@@ -160,7 +163,16 @@ bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive,
     std::vector<CString> mustGo{archive};
     if (!IsLink(packageFolder))
         mustGo.insert(mustGo.begin(), gameExe);
-    if (!DeleteAllOrNone(mustGo))
+    const bool deleted = RetryWhileHeld([&mustGo](bool lastTry) {
+        CString refused;
+        DWORD error = 0;
+        if (DeleteAllOrNone(mustGo, refused, error))
+            return true;
+        if (lastTry)
+            LogLeftBehind(refused, error);
+        return false;
+    });
+    if (!deleted)
         return false;
     // Other leftovers are overwritten or ignored by the new package.
     if (!DeleteDirectory(packageFolder))
@@ -170,5 +182,5 @@ bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive,
 
 bool IsSafePackageName(const CString& name)
 {
-    return IsSafeFileName(name.str());
+    return IsSafeFileName(name.str()) && name.str().back() != '.' && name.str().back() != ' ';
 }

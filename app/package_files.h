@@ -23,12 +23,30 @@ bool WritePkgVersion(int version, DWORD& error);
 // at the end.
 bool DeleteDirectory(CString dir);
 
+// Another program may hold a package file for a moment (a virus scanner, say): attempt
+// is made up to kHeldFileTries times, kHeldFileRetryPauseMs apart, until it gives true.
+constexpr int kHeldFileTries = 5;
+constexpr DWORD kHeldFileRetryPauseMs = 200;
+template <typename Attempt> bool RetryWhileHeld(Attempt attempt)
+{
+    for (int tries = 1;; ++tries) {
+        if (attempt(tries == kHeldFileTries))
+            return true;
+        if (tries == kHeldFileTries)
+            return false;
+        Sleep(kHeldFileRetryPauseMs);
+    }
+}
+
 // Removes the package folder and archive of another version, or nothing at all while
 // the game exe or the archive is held by another program (a game still running from a
-// second launcher).  What stays is logged; false when the old version would be taken
-// for the new one: its game exe or its archive is left.
+// second launcher), tried again as RetryWhileHeld says.  What stays is logged; false
+// when the old version would be taken for the new one: its game exe or its archive is
+// left.
 bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive, const CString& gameExe);
 
 // A package name names one folder beside the executable (IsSafeFileName): never one
-// made only of dots and spaces, a device, nor anything holding "\", "/" or ":".
+// made only of dots and spaces, a device, nor anything holding "\", "/" or ":".  Nor
+// one ending in a dot or a blank: Windows drops those from a path's last name, so the
+// folder made would not be the one the game exe is looked for in.
 bool IsSafePackageName(const CString& name);

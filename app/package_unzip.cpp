@@ -106,7 +106,7 @@ bool ExtractCurrentFile(unzFile archive, const char* destDir)
         return false;
     // A name that does not fit is refused rather than cut.  The check sees every byte the
     // archive gives, a zero byte included: Windows would cut the name there.
-    if (info.size_filename >= sizeof(name) || !IsSafeRelativePath(std::string_view(name, info.size_filename)))
+    if (info.size_filename >= sizeof(name) || !IsSafeArchiveEntryPath(std::string_view(name, info.size_filename)))
         return false;
     const std::string path = std::string(destDir) + "\\" + name;
     if (IsSeparator(path.back())) {

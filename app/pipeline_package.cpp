@@ -29,20 +29,11 @@ CString GamePackageUrl(int minver)
     return result + url.Mid(start);
 }
 
-// Another program may hold pkg.ver for a moment (a virus scanner, say): it is tried
-// again for about a second before the run gives up on it.
-constexpr int kPkgVerReadTries = 5;
-constexpr DWORD kPkgVerRetryPauseMs = 200;
-
+// pkg.ver held by another program is tried again for about a second before the run
+// gives up on it.
 bool ReadPkgVersionWithRetries(int& version, DWORD& error)
 {
-    for (int tries = 1;; ++tries) {
-        if (ReadLocalPkgVersion("\\pkg.ver", version, error))
-            return true;
-        if (tries == kPkgVerReadTries)
-            return false;
-        Sleep(kPkgVerRetryPauseMs);
-    }
+    return RetryWhileHeld([&](bool) { return ReadLocalPkgVersion("\\pkg.ver", version, error); });
 }
 }  // namespace
 

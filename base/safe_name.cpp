@@ -67,16 +67,32 @@ bool IsSafeFileName(std::string_view name)
            !IsDeviceName(name);
 }
 
-bool IsSafeRelativePath(std::string_view path)
+namespace {
+// Each component of path passes IsSafeFileName; with sameFolderAllowed, "." and empty
+// components past the first pass too.
+bool AreComponentsSafe(std::string_view path, bool sameFolderAllowed)
 {
     if (!path.empty() && kSeparators.find(path.back()) != std::string_view::npos)
         path.remove_suffix(1);  // a folder
-    for (;;) {
+    for (bool first = true;; first = false) {
         const size_t end = path.find_first_of(kSeparators);
-        if (!IsSafeFileName(path.substr(0, end)))
+        const std::string_view component = path.substr(0, end);
+        const bool sameFolder = component == "." || (component.empty() && !first);
+        if (!(sameFolderAllowed && sameFolder) && !IsSafeFileName(component))
             return false;
         if (end == std::string_view::npos)
             return true;
         path.remove_prefix(end + 1);
     }
+}
+}  // namespace
+
+bool IsSafeRelativePath(std::string_view path)
+{
+    return AreComponentsSafe(path, false);
+}
+
+bool IsSafeArchiveEntryPath(std::string_view path)
+{
+    return AreComponentsSafe(path, true);
 }

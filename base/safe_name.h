@@ -24,3 +24,8 @@ bool IsSafeFileName(std::string_view name);
 // separated by "\" or "/" that each pass IsSafeFileName.  One separator may end it
 // (a folder's name); an empty component elsewhere, a leading one included, is refused.
 bool IsSafeRelativePath(std::string_view path);
+
+// IsSafeRelativePath for the names of an archive's entries, which zip tools write as
+// "./game/a.dll" or "game//a.dll": a "." component and an empty one are taken too, since
+// they name the folder they stand in.  A leading separator (an absolute path) is not.
+bool IsSafeArchiveEntryPath(std::string_view path);

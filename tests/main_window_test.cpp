@@ -7,6 +7,7 @@
 
 #include <commctrl.h>
 
+#include <atomic>
 #include <thread>
 
 #include "app/config.h"
@@ -189,6 +190,49 @@ TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
     chooser.join();
     EXPECT_EQ(itemText, "退出");
     EXPECT_TRUE(vt::QuitWasPosted());
+}
+
+namespace {
+CVorlanClientApp* g_quitter = nullptr;
+bool g_quitWhileTheMenuShowed = false;
+
+// A step of the run that quits (the game's "quit", a failed step), once the menu shows.
+VOID CALLBACK QuitOnceTheMenuShows(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    if (!menu || !IsWindowVisible(menu))
+        return;
+    KillTimer(nullptr, timer);
+    g_quitWhileTheMenuShowed = true;
+    g_quitter->Quit();
+}
+}  // namespace
+
+// The tray menu's loop takes every message of the thread, a quit message too: a Quit while
+// it is open closes it, and the quit message is left for the run's loop.
+TEST(MainWindowTest, AQuitWhileTheTrayMenuIsOpenClosesItAndEndsTheRun)
+{
+    ShellWindow shell(false, false);
+    shell.app.isGameInstalled = 1;  // the menu is offered
+    g_quitter = &shell.app;
+    g_quitWhileTheMenuShowed = false;
+    SetTimer(nullptr, 0, 50, QuitOnceTheMenuShows);  // a thread timer: the menu's loop runs it
+    std::atomic<bool> menuReturned{false}, forced{false};
+    std::thread watchdog([&] {  // a menu that outlives the quit is ended: the test fails, not hangs
+        if (!vt::WaitUntil([&] { return menuReturned.load(); }, 10000, [] { Sleep(50); })) {
+            forced = true;
+            PostMessageA(shell.main, WM_CANCELMODE, 0, 0);
+        }
+    });
+    SendMessageA(shell.main, WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
+    menuReturned = true;
+    watchdog.join();
+    EXPECT_TRUE(g_quitWhileTheMenuShowed);
+    EXPECT_FALSE(forced);
+    HWND menu = FindWindowA("#32768", nullptr);
+    EXPECT_FALSE(menu && IsWindowVisible(menu));
+    EXPECT_TRUE(vt::QuitWasPosted());
+    EXPECT_TRUE(vt::Contains(shell.Messages(), "退出进程"));
 }
 
 TEST(MainWindowTest, DestroyingTheWindowEndsOnlyThisRunsGame)

@@ -3,7 +3,13 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "app/config.h"
 #include "app/package_files.h"
+#include "base/log.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -24,13 +30,22 @@ bool RunOnHostUntil(const std::string& commandLine, const std::string& folder, c
 }
 }  // namespace
 
-// The game exe and the archive are opened for deletion before anything goes.
+// The game exe and the archive are opened for deletion before anything goes; a file held
+// for a moment only (a virus scanner, say) is waited for.
 TEST(PackageFiles, AnOldPackageGoesWhollyOrNotAtAll)
 {
-    const std::pair<const char*, DWORD> holders[] = {
-        {nullptr, 0}, {"qxgame\\qxgame.exe", FILE_SHARE_READ | FILE_SHARE_WRITE}, {"qxgame.pkg", FILE_SHARE_READ}};
+    const struct {
+        const char* path;
+        DWORD share;
+        DWORD releasedAfterMs;  // 0: held throughout
+    } holders[] = {{nullptr, 0, 0},
+                   {"qxgame\\qxgame.exe", FILE_SHARE_READ | FILE_SHARE_WRITE, 0},
+                   {"qxgame.pkg", FILE_SHARE_READ, 0},
+                   {"qxgame\\qxgame.exe", FILE_SHARE_READ, 300},
+                   {"qxgame.pkg", 0, 500}};
     for (const auto& held : holders) {
         vt::TempDir dir{"pkgfiles"};
+        LogInit((dir / "log.log").c_str());
         const std::string folder = dir / "qxgame", exe = folder + "\\qxgame.exe", archive = dir / "qxgame.pkg";
         CreateDirectoryA(folder.c_str(), nullptr);
         CreateDirectoryA((folder + "\\data").c_str(), nullptr);
@@ -39,14 +54,28 @@ TEST(PackageFiles, AnOldPackageGoesWhollyOrNotAtAll)
         vt::WriteFileBytes(folder + "\\data\\level.dat", "level");
         vt::WriteFileBytes(archive, "zip");
         // Another program's handle: a game running from its exe, say.
-        HANDLE file = held.first ? CreateFileA((dir / held.first).c_str(), GENERIC_READ, held.second, nullptr,
-                                               OPEN_EXISTING, 0, nullptr)
-                                 : INVALID_HANDLE_VALUE;
+        HANDLE file = held.path ? CreateFileA((dir / held.path).c_str(), GENERIC_READ, held.share, nullptr,
+                                              OPEN_EXISTING, 0, nullptr)
+                                : INVALID_HANDLE_VALUE;
+        std::thread releaser([&] {
+            if (held.releasedAfterMs) {
+                Sleep(held.releasedAfterMs);
+                CloseHandle(file);
+            }
+        });
         const bool removed = DeleteOutdatedPackage(folder.c_str(), archive.c_str(), exe.c_str());
-        CloseHandle(file);
-        EXPECT_EQ(removed, !held.first);
+        releaser.join();
+        if (!held.releasedAfterMs)
+            CloseHandle(file);
+        const bool heldThroughout = held.path && !held.releasedAfterMs;
+        EXPECT_EQ(removed, !heldThroughout) << held.path;
         for (const std::string& path : {exe, folder + "\\data\\level.dat", archive, folder})
-            EXPECT_EQ(vt::FileExists(path), !removed) << path;
+            EXPECT_EQ(vt::FileExists(path), heldThroughout) << path;
+        // What stays is named once, after the last try.
+        const auto messages = vt::LogMessages(dir / "log.log");
+        EXPECT_EQ(std::count_if(messages.begin(), messages.end(),
+                                [](const std::string& m) { return m.rfind("删除旧游戏包失败：", 0) == 0; }),
+                  heldThroughout ? 1 : 0);
     }
 }
 
@@ -62,12 +91,84 @@ TEST(PackageFiles, APackageFolderThatIsALinkLosesTheLinkOnly)
     vt::WriteFileBytes(target + "\\saved.dat", "saved");
     ASSERT_TRUE((CreateSymbolicLinkA(folder.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY) && IsLink(folder)) ||
                 RunOnHostUntil("ln -s elsewhere qxgame", dir.path(), [&] { return IsLink(folder); }));
+    LogInit((dir / "log.log").c_str());
+    vt::WriteFileBytes(dir / "qxgame.pkg", "zip");
     const bool removed =
         DeleteOutdatedPackage(folder.c_str(), (dir / "qxgame.pkg").c_str(), (folder + "\\qxgame.exe").c_str());
+    // Promised: what the link points to stays, and the archive beside it goes.
     EXPECT_EQ(vt::ReadFileBytes(target + "\\qxgame.exe") + vt::ReadFileBytes(target + "\\saved.dat"), "exesaved");
-    // Wine's RemoveDirectoryA cannot remove the host's link: it stays, the game exe is
-    // found through it, and the old package counts as not removed.
-    EXPECT_EQ(removed, !vt::FileExists(folder));
-    if (vt::FileExists(folder))
-        RunOnHostUntil("rm qxgame", dir.path(), [&] { return !vt::FileExists(folder); });
+    EXPECT_FALSE(vt::FileExists(dir / "qxgame.pkg"));
+    // What Wine cannot show is the link going: its RemoveDirectoryA and DeleteFileA both
+    // refuse a host's link to a folder.  So here the link stays, the old game exe is still
+    // found through it, and the result must say that the old package is not gone, with the
+    // folder named in the log.
+    ASSERT_TRUE(vt::FileExists(folder));
+    EXPECT_FALSE(removed);
+    EXPECT_TRUE(vt::LogHasInOrder(dir / "log.log", {"删除旧游戏包失败：" + folder + "，错误码："}));
+    RunOnHostUntil("rm qxgame", dir.path(), [&] { return !vt::FileExists(folder); });
+}
+
+// One that refuses its mark unmarks the others: here the archive, which a program has
+// mapped into memory (Wine refuses to delete a mapped file, as Windows does), after the
+// game exe has taken its mark.  Both stay, and the archive is named.
+TEST(PackageFiles, AFileThatRefusesItsMarkLeavesTheOthersUnmarked)
+{
+    vt::TempDir dir{"pkgmark"};
+    LogInit((dir / "log.log").c_str());
+    const std::string folder = dir / "qxgame", exe = folder + "\\qxgame.exe", archive = dir / "qxgame.pkg";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    vt::WriteFileBytes(exe, "exe");
+    vt::WriteFileBytes(archive, "zip");
+    HANDLE file = CreateFileA(archive.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    HANDLE mapping = CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0);
+    CloseHandle(file);  // the view alone holds the archive: it can still be opened for deletion
+    ASSERT_NE(view, nullptr);
+    EXPECT_FALSE(DeleteOutdatedPackage(folder.c_str(), archive.c_str(), exe.c_str()));
+    UnmapViewOfFile(view);
+    CloseHandle(mapping);
+    EXPECT_EQ(vt::ReadFileBytes(exe) + vt::ReadFileBytes(archive), "exezip");
+    EXPECT_TRUE(vt::LogHasInOrder(dir / "log.log", {"删除旧游戏包失败：" + archive + "，错误码："}));
+}
+
+// pkg.ver is read with delete sharing: another launcher may move it away or delete it
+// while this one reads it (Windows, like Wine, refuses to rename over a file that is open
+// at all, delete sharing or not, so that move cannot be shown).  The file is long enough
+// that a move tried a little after the read began finds it still reading.
+TEST(PackageFiles, PkgVerCanBeMovedAwayWhileItIsRead)
+{
+    vt::TempDir dir{"pkgshare"};
+    CConfig::GetInstance()->SetExeDir(dir.path().c_str());
+    std::string lines;
+    for (int i = 0; i < 8000000; ++i)
+        lines += "6\n";  // short lines: the reader's work is by line
+    lines += "7";
+    int shown = 0;
+    // A try proves something only when the read had opened the file before the move (it
+    // then reads it whole) and had not ended after it.
+    for (int attempt = 0; attempt < 5 && shown == 0; ++attempt) {
+        ASSERT_TRUE(vt::WriteFileBytes(dir / "pkg.ver", lines));
+        DeleteFileA((dir / "moved.ver").c_str());
+        int version = -1;
+        DWORD error = 0;
+        std::atomic<bool> read{false}, done{false};
+        std::thread reader([&] {
+            read = ReadLocalPkgVersion("\\pkg.ver", version, error);
+            done = true;
+        });
+        Sleep(20);
+        bool moved = false, endedBefore = false;
+        int refused = 0;
+        while (!moved && !done) {
+            moved = MoveFileA((dir / "pkg.ver").c_str(), (dir / "moved.ver").c_str());
+            refused += !moved && GetLastError() == ERROR_SHARING_VIOLATION;
+            endedBefore = done;
+        }
+        reader.join();
+        EXPECT_EQ(refused, 0);
+        EXPECT_TRUE(read) << error;
+        shown += moved && !endedBefore && version == 7;
+    }
+    EXPECT_EQ(shown, 1);
 }

@@ -137,6 +137,11 @@ TEST_F(LauncherRun, FailuresAndFallbacks)
          "3 startquerymin, 10 startdownload, 12 downloaderr", false},
         {"360", "pkgName=..\r\n", nullptr, 0, "错误提示\\|微端配置错误（pkgName），请重新下载安装", "3 startquerymin",
          false},
+        // Windows would drop the blank or dot from the folder's name but not from the exe's path.
+        {"360", "pkgName=qxgame \r\n", nullptr, 0, "错误提示\\|微端配置错误（pkgName），请重新下载安装", "3 startquerymin",
+         false},
+        {"360", "pkgName=qxgame.\r\n", nullptr, 0, "错误提示\\|微端配置错误（pkgName），请重新下载安装", "3 startquerymin",
+         false},
         // A game still running from the old exe: nothing of the old package goes.
         {"yy", "", "qxgame\\qxgame.exe", FILE_SHARE_READ | FILE_SHARE_WRITE,
          "错误提示\\|旧版本游戏包删除失败，请关闭游戏后重新打开微端", "3 startquerymin", true},

@@ -116,9 +116,11 @@ TEST(PipelineUnit, PackageFiles)
     EXPECT_TRUE(DeleteDirectory(game.c_str()));
     EXPECT_FALSE(vt::FileExists(game));
     for (const char* name :
-         {"", ".", "..", "...", " .", " ", "a\\b", "a/b", "c:", "nul", "CON", "Con.txt", "AUX ", "CONOUT$"})
+         {"", ".", "..", "...", " .", " ", "a\\b", "a/b", "c:", "nul", "CON", "Con.txt", "AUX ", "CONOUT$", "game ", "game.",
+          "game. ", "游戏 "})
         EXPECT_FALSE(IsSafePackageName(name)) << name;
-    EXPECT_TRUE(IsSafePackageName("..game") && IsSafePackageName("console"));
+    EXPECT_TRUE(IsSafePackageName("..game") && IsSafePackageName("console") && IsSafePackageName("game.v2") &&
+                IsSafePackageName(" game"));
 }
 
 TEST(PipelineUnit, DownloadPercent)

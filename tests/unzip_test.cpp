@@ -92,7 +92,7 @@ TEST_F(UnzipTest, NamesThatWouldLeaveTheDestinationAreRefused)
     ASSERT_TRUE(CreateFolderTree(inside + "\\sub\\a..b", error));
     const Paths before = Tree(dir / "a");
     for (const char* name : {"../x", "sub/../../x", "..\\x", "sub\\.. \\..\\x", "sub/.../x", "/x", "\\x",
-                                    "\\\\127.0.0.1\\c$\\x", "C:x", "sub/x:stream"})
+                             "\\\\127.0.0.1\\c$\\x", "C:x", "sub/x:stream"})
         EXPECT_FALSE(Unzip({{name, "x"}}, inside)) << name;
     EXPECT_FALSE(Unzip({{std::string(510, 'a') + "//", "x"}}, inside));  // 512 bytes: cut to 511, a folder entry
     EXPECT_EQ(Tree(dir / "a"), before);
@@ -100,20 +100,63 @@ TEST_F(UnzipTest, NamesThatWouldLeaveTheDestinationAreRefused)
     EXPECT_EQ(vt::ReadFileBytes(inside + "\\sub\\a..b\\.x..txt"), "x");
 }
 
+// "." and empty components, as some zip tools write them, name the folder they stand in.
+TEST_F(UnzipTest, SameFolderComponentsUnpackInPlace)
+{
+    ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
+    ASSERT_TRUE(Unzip({{"./qxgame/", ""},
+                       {"./qxgame/a.dll", "a"},
+                       {"qxgame/./b.dll", "b"},
+                       {"qxgame//c.dll", "c"},
+                       {"qxgame\\.\\sub\\", ""},
+                       {"qxgame//sub\\\\d.dll", "d"}},
+                      dest));
+    EXPECT_EQ(Tree(dest), (Paths{"qxgame", "qxgame\\a.dll", "qxgame\\b.dll", "qxgame\\c.dll", "qxgame\\sub",
+                                 "qxgame\\sub\\d.dll"}));
+    EXPECT_EQ(vt::ReadFileBytes(dest + "\\qxgame\\sub\\d.dll"), "d");
+}
+
 // An entry named after a device in any of its folders is refused before anything of it is
 // written.  The destination is given in the "\\?\" form, in which Windows takes every name
 // as it stands: were the check broken, such an entry would become a plain file that the tree
 // shows, never a write to (or a look at) the device: Wine links COM1 to the serial port.
+// In that form "/" is no separator, so every case uses "\\".  Each case has a twin that
+// differs only in its device name and unpacks: nothing else makes the case fail.
 TEST_F(UnzipTest, EntriesNamedAfterDevicesAreRefused)
 {
     const std::string literalDest = "\\\\?\\" + dest;
     ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr));
-    for (const char* name : {"COM1", "nul.txt", "a\\CON", "a/CON", "lpt1\\", "lpt1/", "CONIN$", "aux .txt", "Con.txt",
-                             "a\\AUX \\x", "PRN", "LPT9.log", "conout$", "a\\nul.", "com3.tar.gz"})
-        EXPECT_FALSE(Unzip({{"a\\", ""}, {name, "x"}}, literalDest)) << name;
-    EXPECT_EQ(Tree(literalDest), Paths{"a"});
+    const std::pair<const char*, const char*> cases[] = {{"COM1", "COMX"},
+                                                         {"nul.txt", "nux.txt"},
+                                                         {"a\\CON", "a\\COX"},
+                                                         {"lpt1\\", "lptx\\"},
+                                                         {"CONIN$", "CONIX$"},
+                                                         {"aux .txt", "auz .txt"},
+                                                         {"Con.txt", "Cox.txt"},
+                                                         {"a\\AUX\\", "a\\AUZ\\"},
+                                                         {"PRN", "PRX"},
+                                                         {"LPT9.log", "LPTX.log"},
+                                                         {"conout$", "conoux$"},
+                                                         {"a\\nul.", "a\\nux."},
+                                                         {"com3.tar.gz", "cox3.tar.gz"}};
+    for (const auto& [device, twin] : cases) {
+        const std::string last = std::string(device).back() == '\\' ? "x" : "";  // a file inside a folder entry
+        const auto entries = [&](const std::string& name) {
+            std::vector<vt::ZipEntry> list{{"a\\", ""}, {name, last.empty() ? "x" : ""}};
+            if (!last.empty())
+                list.push_back({name + last, "x"});
+            return list;
+        };
+        EXPECT_FALSE(Unzip(entries(device), literalDest)) << device;
+        EXPECT_EQ(Tree(literalDest), Paths{"a"}) << device;
+        EXPECT_TRUE(Unzip(entries(twin), literalDest)) << twin;
+        const std::string written = literalDest + "\\" + twin + last;
+        EXPECT_EQ(GetFileAttributesA(written.c_str()) & FILE_ATTRIBUTE_DIRECTORY, 0u) << twin;
+        vt::RemoveTree(literalDest);
+        ASSERT_TRUE(CreateDirectoryA(dest.c_str(), nullptr)) << twin << " " << GetLastError();
+    }
     // Names that only look like devices are written.
-    EXPECT_TRUE(Unzip({{"a\\COM10", "1"}, {"a\\console.txt", "2"}, {"a\\nul_", "3"}}, literalDest));
+    EXPECT_TRUE(Unzip({{"a\\", ""}, {"a\\COM10", "1"}, {"a\\console.txt", "2"}, {"a\\nul_", "3"}}, literalDest));
     EXPECT_EQ(Tree(literalDest), (Paths{"a", "a\\COM10", "a\\console.txt", "a\\nul_"}));
     vt::RemoveTree(literalDest);  // in the same form, whatever names it holds
 }

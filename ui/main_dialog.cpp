@@ -265,8 +265,21 @@ void CVorlanClientDlg::ShowTrayMenu()
     AppendMenuA(menu, MF_STRING, IDCANCEL, "退出");
     // Foreground first, so that the menu closes when the user clicks elsewhere.
     SetForegroundWindow();
+    m_trayMenuOpen = true;
     TrackPopupMenu(menu, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
+    m_trayMenuOpen = false;
     DestroyMenu(menu);
+    // The menu's own loop takes every message, a quit message too: a Quit that came
+    // while it ran (the game's command, a timer's step) is posted again for the run's loop.
+    CVorlanClientApp* app = GetVorlanApp();
+    if (app && app->isQuitting)
+        PostQuitMessage(0);
+}
+
+void CVorlanClientDlg::CloseTrayMenu()
+{
+    if (m_trayMenuOpen)
+        EndMenu();
 }
 
 void CVorlanClientDlg::RemoveTrayIcon()

@@ -32,6 +32,8 @@ public:
     void RestoreShellWindow();
     // Takes the tray icon away (the window's end and Quit).
     void RemoveTrayIcon();
+    // Closes the tray menu if it is open, so that its loop lets the run end (Quit).
+    void CloseTrayMenu();
 
     HICON m_hIcon = nullptr;
     CImage m_imgBack;
@@ -56,6 +58,8 @@ private:
     void LoadBackgroundImage();
     void UpdateLayeredBackground();
     void ShowTrayMenu();
+
+    bool m_trayMenuOpen = false;
 };
 
 extern CVorlanClientDlg* g_pMainDlg;
