@@ -48,5 +48,6 @@ bool DeleteOutdatedPackage(const CString& packageFolder, const CString& archive,
 // A package name names one folder beside the executable (IsSafeFileName): never one
 // made only of dots and spaces, a device, nor anything holding "\", "/" or ":".  Nor
 // one ending in a dot or a blank: Windows drops those from a path's last name, so the
-// folder made would not be the one the game exe is looked for in.
+// folder made would not be the one the game exe is looked for in.  The update's package
+// file is named by the same check.
 bool IsSafePackageName(const CString& name);

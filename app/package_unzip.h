@@ -13,6 +13,6 @@ bool UnzipPackage(const std::string& zipPath, const std::string& destDir);
 
 // Unpacks the archive's current entry into destDir: a folder entry (a name ending in "/"
 // or "\") creates that one folder, a file entry is written anew.  A name that would land
-// outside destDir or name a device (IsSafeRelativePath) is refused before anything of the
+// outside destDir or name a device (IsSafeArchiveEntryPath) is refused before anything of the
 // entry is written.  True on success.
 bool ExtractCurrentFile(unzFile archive, const char* destDir);

@@ -169,6 +169,7 @@ TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
     EXPECT_TRUE(IsWindowVisible(shell.main) && IsWindowVisible(shell.content));  // the run's loop ends it
 
     // The tray menu runs its own loop on this thread: a helper finds it and chooses its item.
+    shell.app.isQuitting = 0;  // a run that is ending offers no menu: this one starts again
     std::string itemText;
     std::thread chooser([&] {
         const auto choose = [&] {
@@ -196,11 +197,34 @@ namespace {
 CVorlanClientApp* g_quitter = nullptr;
 bool g_quitWhileTheMenuShowed = false;
 
+// A menu of this thread on screen.
+bool MenuShows()
+{
+    HWND menu = FindWindowA("#32768", nullptr);
+    return menu && IsWindowVisible(menu) && GetWindowThreadProcessId(menu, nullptr) == GetCurrentThreadId();
+}
+
+// Right-clicks the tray icon of main.  A menu still open after timeoutMs is ended, so that
+// the test fails instead of hanging: true when it had to be.
+bool RightClickTrayOutlivedItsTime(HWND main, DWORD timeoutMs)
+{
+    std::atomic<bool> returned{false}, forced{false};
+    std::thread watchdog([&] {
+        if (!vt::WaitUntil([&] { return returned.load(); }, timeoutMs, [] { Sleep(20); })) {
+            forced = true;
+            PostMessageA(main, WM_CANCELMODE, 0, 0);
+        }
+    });
+    SendMessageA(main, WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
+    returned = true;
+    watchdog.join();
+    return forced;
+}
+
 // A step of the run that quits (the game's "quit", a failed step), once the menu shows.
 VOID CALLBACK QuitOnceTheMenuShows(HWND, UINT, UINT_PTR timer, DWORD)
 {
-    HWND menu = FindWindowA("#32768", nullptr);
-    if (!menu || !IsWindowVisible(menu))
+    if (!g_quitter || !MenuShows())
         return;
     KillTimer(nullptr, timer);
     g_quitWhileTheMenuShowed = true;
@@ -216,23 +240,18 @@ TEST(MainWindowTest, AQuitWhileTheTrayMenuIsOpenClosesItAndEndsTheRun)
     shell.app.isGameInstalled = 1;  // the menu is offered
     g_quitter = &shell.app;
     g_quitWhileTheMenuShowed = false;
-    SetTimer(nullptr, 0, 50, QuitOnceTheMenuShows);  // a thread timer: the menu's loop runs it
-    std::atomic<bool> menuReturned{false}, forced{false};
-    std::thread watchdog([&] {  // a menu that outlives the quit is ended: the test fails, not hangs
-        if (!vt::WaitUntil([&] { return menuReturned.load(); }, 10000, [] { Sleep(50); })) {
-            forced = true;
-            PostMessageA(shell.main, WM_CANCELMODE, 0, 0);
-        }
-    });
-    SendMessageA(shell.main, WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
-    menuReturned = true;
-    watchdog.join();
+    const UINT_PTR timer = SetTimer(nullptr, 0, 50, QuitOnceTheMenuShows);  // the menu's loop runs it
+    const bool forced = RightClickTrayOutlivedItsTime(shell.main, 10000);
+    KillTimer(nullptr, timer);
+    g_quitter = nullptr;
     EXPECT_TRUE(g_quitWhileTheMenuShowed);
     EXPECT_FALSE(forced);
-    HWND menu = FindWindowA("#32768", nullptr);
-    EXPECT_FALSE(menu && IsWindowVisible(menu));
+    EXPECT_FALSE(MenuShows());
     EXPECT_TRUE(vt::QuitWasPosted());
     EXPECT_TRUE(vt::Contains(shell.Messages(), "退出进程"));
+    // A right click that was queued before the quit opens no menu.
+    EXPECT_FALSE(RightClickTrayOutlivedItsTime(shell.main, 3000));
+    EXPECT_FALSE(vt::QuitWasPosted());
 }
 
 TEST(MainWindowTest, DestroyingTheWindowEndsOnlyThisRunsGame)

@@ -14,7 +14,7 @@ TEST(SafeName, DevicesClimbingAndZeroBytesAreRefusedOtherNamesPass)
     const std::vector<std::string> devices = {"nul",        "CON",        "Con.txt", "AUX ",       "aux .txt", "nul.",
                                               "nul.tar.gz", "PrN",        "CONOUT$", "conin$.log", "COM1",     "com9.x",
                                               "LPT1",       "lpt0",       "COM\xB9", "lpt\xB3 .a", "a/CON/b",  "lpt1/",
-                                              "./CON",      "a//nul.txt", "a/./aux"};
+                                              "./CON",      "a//nul.txt", "a/./aux", "a/AUX /b"};
     // Climbing, absolute paths, drives, streams and zero bytes.
     const std::vector<std::string> climbing = {"",
                                                " . ",

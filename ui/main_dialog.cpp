@@ -251,7 +251,8 @@ LRESULT CVorlanClientDlg::OnTrayNotify(WPARAM iconId, LPARAM mouseMessage)
         if (!app || !app->ActivateGameWindow())
             RestoreShellWindow();
     } else if (mouseMessage == WM_RBUTTONUP) {
-        if (app && app->IsExitAllowed())
+        // A click queued before a Quit took the icon away opens nothing.
+        if (app && app->IsExitAllowed() && !app->IsRunEnding())
             ShowTrayMenu();
     }
     return 0;
@@ -265,9 +266,7 @@ void CVorlanClientDlg::ShowTrayMenu()
     AppendMenuA(menu, MF_STRING, IDCANCEL, "退出");
     // Foreground first, so that the menu closes when the user clicks elsewhere.
     SetForegroundWindow();
-    m_trayMenuOpen = true;
     TrackPopupMenu(menu, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
-    m_trayMenuOpen = false;
     DestroyMenu(menu);
     // The menu's own loop takes every message, a quit message too: a Quit that came
     // while it ran (the game's command, a timer's step) is posted again for the run's loop.
@@ -278,8 +277,7 @@ void CVorlanClientDlg::ShowTrayMenu()
 
 void CVorlanClientDlg::CloseTrayMenu()
 {
-    if (m_trayMenuOpen)
-        EndMenu();
+    EndMenu();  // the thread's open menu, if any
 }
 
 void CVorlanClientDlg::RemoveTrayIcon()

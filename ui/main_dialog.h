@@ -58,8 +58,6 @@ private:
     void LoadBackgroundImage();
     void UpdateLayeredBackground();
     void ShowTrayMenu();
-
-    bool m_trayMenuOpen = false;
 };
 
 extern CVorlanClientDlg* g_pMainDlg;
