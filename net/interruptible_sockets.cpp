@@ -1,9 +1,15 @@
 #include "net/interruptible_sockets.h"
 
-void CInterruptibleSockets::Add(UINT_PTR socket)
+#include <new>
+
+void CInterruptibleSockets::Add(UINT_PTR socket) noexcept
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    m_held.reserve(m_held.size() + 1);  // a failure here comes before anything is held
+    try {
+        m_held.reserve(m_held.size() + 1);  // a failure here comes before anything is held
+    } catch (const std::bad_alloc&) {
+        return;
+    }
     HANDLE held = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(socket), GetCurrentProcess(), &held, 0, FALSE,
                         DUPLICATE_SAME_ACCESS))

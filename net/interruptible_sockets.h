@@ -19,8 +19,10 @@ public:
 
     // The transfer's thread, for each socket it makes: keeps a handle of our own on it.  It
     // holds the socket until released, so that no other socket can take its place under
-    // that handle when the library closes its own.
-    void Add(UINT_PTR socket);  // a SOCKET
+    // that handle when the library closes its own.  Called from inside the library, which
+    // would lose the socket to an exception: without memory to hold it, the socket is left
+    // to its own time-outs.
+    void Add(UINT_PTR socket) noexcept;  // a SOCKET
     // Any thread: ends every connect, send and receive now waiting on the held sockets.
     // What starts after this call is not ended; a stopping thread calls it until the
     // transfer is over.

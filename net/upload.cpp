@@ -22,6 +22,11 @@ constexpr DWORD kTransferBufferSize = 1024 * 1024;
 // The caller only logs the reply; more than this is not read, so that a server that keeps
 // sending cannot hold the UI thread or fill the memory.
 constexpr DWORD kMaxReplyBytes = 64 * 1024;
+// The body goes out in writes of at most this size, each allowed kWriteTimeoutMs, and none
+// starts once the deadline has passed: the log is held while it is sent, and an upload
+// its caller gave up on lets it go within one write, however slowly the server reads.
+constexpr DWORD kWriteBytes = 64 * 1024;
+constexpr DWORD kWriteTimeoutMs = 5000;
 constexpr DWORD_PTR kContext = 1;
 // Uploads still running, those that outran their total limit included: a caller that makes
 // more than a run does finds them refused rather than piling up threads.
@@ -41,11 +46,12 @@ struct UploadBody {
     DWORD total = 0;
 };
 
-bool WriteAll(HINTERNET request, const char* data, DWORD size)
+bool WriteAll(HINTERNET request, const char* data, DWORD size, const CDeadline& deadline)
 {
     while (size > 0) {
         DWORD written = 0;
-        if (!InternetWriteFile(request, data, size, &written) || written == 0)
+        if (deadline.HasPassed() || !InternetWriteFile(request, data, std::min(size, kWriteBytes), &written) ||
+            written == 0)
             return false;
         data += written;
         size -= written;
@@ -53,15 +59,15 @@ bool WriteAll(HINTERNET request, const char* data, DWORD size)
     return true;
 }
 
-// Streams exactly the announced number of file bytes through the transfer buffer;
-// a read error or a file that ends early fails the upload.
-bool SendFileBytes(HINTERNET request, const UploadBody& body, char* buffer)
+// Streams exactly the announced number of file bytes through the transfer buffer; a read
+// error, a file that ends early or a deadline that passes fails the upload.
+bool SendFileBytes(HINTERNET request, const UploadBody& body, char* buffer, const CDeadline& deadline)
 {
     ULONGLONG left = body.fileLength;
     while (left > 0) {
         const UINT wanted = static_cast<UINT>(left < kTransferBufferSize ? left : kTransferBufferSize);
         const UINT read = body.file->Read(buffer, wanted);
-        if (read == 0 || !WriteAll(request, buffer, read))
+        if (read == 0 || !WriteAll(request, buffer, read, deadline))
             return false;
         left -= read;
     }
@@ -90,7 +96,8 @@ bool ReadReply(HINTERNET request, char* buffer, CString& response)
     return true;
 }
 
-int SendUpload(HINTERNET session, const CRequestUrl& url, UploadBody& body, char* buffer, CString& response)
+int SendUpload(HINTERNET session, const CRequestUrl& url, UploadBody& body, char* buffer, CString& response,
+               const CDeadline& deadline)
 {
     const bool secure = url.scheme == INTERNET_SCHEME_HTTPS;
     const DWORD secureFlag = secure ? INTERNET_FLAG_SECURE : 0;
@@ -102,6 +109,8 @@ int SendUpload(HINTERNET session, const CRequestUrl& url, UploadBody& body, char
                                              INTERNET_FLAG_EXISTING_CONNECT | secureFlag, kContext));
     if (!request)
         return UPLOAD_TRANSFER_FAILED;
+    DWORD writeTimeout = kWriteTimeoutMs;
+    InternetSetOptionA(request.get(), INTERNET_OPTION_SEND_TIMEOUT, &writeTimeout, sizeof(writeTimeout));
     const CString headers = MakeRequestHeaders(kUploadBoundary);
     HttpAddRequestHeadersA(request.get(), headers, static_cast<DWORD>(-1), HTTP_ADDREQ_FLAG_ADD_IF_NEW);
 
@@ -110,12 +119,13 @@ int SendUpload(HINTERNET session, const CRequestUrl& url, UploadBody& body, char
     announced.dwBufferTotal = body.total;
     if (!HttpSendRequestExA(request.get(), &announced, nullptr, HSR_SYNC | HSR_INITIATE, kContext))
         return UPLOAD_TRANSFER_FAILED;
-    if (!WriteAll(request.get(), body.head, body.head.GetLength()) || !SendFileBytes(request.get(), body, buffer))
+    if (!WriteAll(request.get(), body.head, body.head.GetLength(), deadline) ||
+        !SendFileBytes(request.get(), body, buffer, deadline))
         return UPLOAD_TRANSFER_FAILED;
     // The log is let go as soon as its bytes are out: a reply that is slow to come must not
     // keep the launcher's own log writer out of it.
     body.file->Close();
-    if (!WriteAll(request.get(), body.tail, body.tail.GetLength()) ||
+    if (!WriteAll(request.get(), body.tail, body.tail.GetLength(), deadline) ||
         !HttpEndRequestA(request.get(), nullptr, HSR_SYNC, kContext))
         return UPLOAD_TRANSFER_FAILED;
     return ReadReply(request.get(), buffer, response) ? UPLOAD_OK : UPLOAD_TRANSFER_FAILED;
@@ -130,7 +140,7 @@ CString AgentName()
 
 // The upload past its input checks, on the thread that runs it: opens what it needs and sends.
 int OpenAndSend(const CRequestUrl& url, const CString& agent, const CString& localPath, const CString& remoteName,
-                CString& response)
+                CString& response, const CDeadline& deadline)
 {
     CInternetHandle session(InternetOpenA(agent, INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!session)
@@ -153,7 +163,7 @@ int OpenAndSend(const CRequestUrl& url, const CString& agent, const CString& loc
     TransferBuffer buffer(static_cast<char*>(std::malloc(kTransferBufferSize)));
     if (!buffer)
         return UPLOAD_NO_BUFFER;
-    return SendUpload(session.get(), url, body, buffer.get(), response);
+    return SendUpload(session.get(), url, body, buffer.get(), response, deadline);
 }
 
 // What the thread of one upload hands back; an upload that never ends leaves the failure.
@@ -163,10 +173,10 @@ struct UploadReply {
 };
 
 void RunUpload(const CRequestUrl& url, const CString& agent, const CString& localPath, const CString& remoteName,
-               UploadReply& reply)
+               const CDeadline& deadline, UploadReply& reply)
 {
     try {
-        reply.result = OpenAndSend(url, agent, localPath, remoteName, reply.response);
+        reply.result = OpenAndSend(url, agent, localPath, remoteName, reply.response, deadline);
     } catch (const std::bad_alloc&) {
         // No memory for a piece of the request or the reply: the handles are closed on the
         // way out, and the call fails like any other transfer.
@@ -185,10 +195,10 @@ int PrepareAndSend(const CString& url, const CString& localPath, const CString& 
         return UPLOAD_BAD_URL;
     response.Empty();
     auto reply = std::make_shared<UploadReply>();
-    const bool ended =
-        RunWithinDeadline(deadline, g_runningUploads, [parts, agent = AgentName(), localPath, remoteName, reply] {
-            RunUpload(parts, agent, localPath, remoteName, *reply);
-        });
+    const bool ended = RunWithinDeadline(deadline, g_runningUploads,
+                                         [parts, agent = AgentName(), localPath, remoteName, deadline, reply] {
+                                             RunUpload(parts, agent, localPath, remoteName, deadline, *reply);
+                                         });
     if (!ended)
         return UPLOAD_TRANSFER_FAILED;
     response = reply->response;

@@ -38,6 +38,7 @@ constexpr int kMaxRunningUploads = 2;
 // https url is sent over TLS.  Other writers of the file are refused while it is sent.
 // Returns within totalMs: an upload still under way then is UPLOAD_TRANSFER_FAILED with
 // an empty response, and so is an upload refused at once while kMaxRunningUploads still run.
+// An upload given up on stops writing and lets the file go within 5 s more (one write).
 // Nothing throws: running out of memory is UPLOAD_TRANSFER_FAILED.
 int UploadFile(const CString& url, const CString& localPath, const CString& remoteName, CString& response,
                DWORD totalMs = kUploadTotalTimeoutMs);

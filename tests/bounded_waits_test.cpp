@@ -72,6 +72,41 @@ TEST(BoundedWaits, ALogUploadGivesUpAtItsTotalLimitAndLetsTheLogGo)
     }
 }
 
+// The log is held while its bytes go out.  Against a server that reads slowly, or not at
+// all, an upload given up on stops at its next write, or when its current write has waited
+// its 5 s, and lets the log go: the launcher's own log writer gets it back.
+TEST(BoundedWaits, AnUploadGivenUpOnLetsTheLogGoHoweverSlowlyTheServerReads)
+{
+    constexpr DWORD kTotalMs = 1500;
+    vt::TempDir dir("upload");
+    const std::string log = dir / "log.log";
+    ASSERT_TRUE(vt::WriteFileBytes(log, vt::Letters(32 << 20)));  // more than the sockets hold
+    const auto writerGetsIn = [&log] {
+        HANDLE writer = CreateFileA(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        CloseHandle(writer);
+        return writer != INVALID_HANDLE_VALUE;
+    };
+    const struct {
+        size_t bytesPerSecond;
+        DWORD releasedWithinMs;  // after the upload has returned
+    } servers[] = {{200 << 10, 3000}, {0, 9000}};
+    for (const auto& server : servers) {
+        vt::RawListener peer;
+        ASSERT_TRUE(peer.StartReadingSlowly(server.bytesPerSecond));
+        int result = -1;
+        CString response;
+        ASSERT_TRUE(vt::RunWithin(
+            [&] {
+                result = UploadFile(peer.Url("/upload").c_str(), log.c_str(), "yy_1_2_shell.txt", response, kTotalMs);
+            },
+            2 * kTotalMs))
+            << server.bytesPerSecond;
+        EXPECT_EQ(result, UPLOAD_TRANSFER_FAILED) << server.bytesPerSecond;
+        EXPECT_FALSE(writerGetsIn()) << server.bytesPerSecond;  // still sending
+        EXPECT_TRUE(vt::WaitUntil(writerGetsIn, server.releasedWithinMs, [] { Sleep(100); })) << server.bytesPerSecond;
+    }
+}
+
 // Shortened from the launcher's 15 s.  The hop keeps its 5 s per-call limits, which the
 // trickle never reaches; the chain's limit now holds inside the hop too.
 TEST(BoundedWaits, TheRedirectChainGivesUpAtItsTotalLimitAlsoInsideATricklingHop)

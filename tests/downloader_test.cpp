@@ -15,6 +15,7 @@
 #include "base/log.h"
 #include "net/byte_buffer.h"
 #include "net/downloader.h"
+#include "net/interruptible_sockets.h"
 #include "tests/support/allocation_limit.h"
 #include "tests/support/raw_listener.h"
 #include "tests/support/test_support.h"
@@ -96,6 +97,23 @@ protected:
     const std::string body = Body();
 };
 }  // namespace
+
+// The library calls Add as it makes a socket and would lose the socket to an exception:
+// without memory to hold it, nothing is thrown (a throw here ends the test binary), and the
+// socket stays the library's to close.
+TEST(InterruptibleSocketsTest, NoMemoryToHoldASocketThrowsNothingIntoTheLibrary)
+{
+    const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    ASSERT_NE(sock, INVALID_SOCKET);
+    CInterruptibleSockets sockets;
+    {
+        vt::AllocationLimit noMemory(0);
+        sockets.Add(sock);
+    }
+    sockets.InterruptAll();
+    sockets.ReleaseAll();
+    EXPECT_EQ(closesocket(sock), 0);
+}
 
 TEST(ByteBufferTest, RefusesASizePastItsCounters)
 {

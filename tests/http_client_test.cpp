@@ -91,8 +91,9 @@ TEST(HttpClient, FailuresAreOneAndATimeOutIsTwo)
     cases.insert(cases.end(), 20, {resetting.Url("/reset"), HTTP_GET_FAILED});
     CHttpClient client;
     for (const auto& [url, result] : cases) {
-        // A short wait where the peer never answers, a long one elsewhere, so that a slow
-        // failure on a busy machine is not taken for a time-out.
+        // A short read wait where the peer never answers; elsewhere one past the call's 3 s
+        // total limit, so that no read's time-out ends those calls (a failure slower than the
+        // total limit would still come back as a time-out).
         client.SetReceiveTimeout(result == HTTP_GET_TIMEOUT ? 1000 : 30000);
         std::string response = "stale";
         EXPECT_EQ(result, client.HttpGet(url.c_str(), response)) << url;

@@ -268,11 +268,6 @@ void CVorlanClientDlg::ShowTrayMenu()
     SetForegroundWindow();
     TrackPopupMenu(menu, 0, cursor.x, cursor.y, 0, m_hWnd, nullptr);
     DestroyMenu(menu);
-    // The menu's own loop takes every message, a quit message too: a Quit that came
-    // while it ran (the game's command, a timer's step) is posted again for the run's loop.
-    CVorlanClientApp* app = GetVorlanApp();
-    if (app && app->isQuitting)
-        PostQuitMessage(0);
 }
 
 void CVorlanClientDlg::CloseTrayMenu()

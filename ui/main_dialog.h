@@ -32,7 +32,8 @@ public:
     void RestoreShellWindow();
     // Takes the tray icon away (the window's end and Quit).
     void RemoveTrayIcon();
-    // Closes the tray menu if it is open, so that its loop lets the run end (Quit).
+    // Closes the tray menu if it is open (Quit): the menu's own loop would take the quit
+    // message off the queue and drop it, and the run would go on.
     void CloseTrayMenu();
 
     HICON m_hIcon = nullptr;

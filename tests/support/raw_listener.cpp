@@ -72,6 +72,12 @@ bool RawListener::StartTrickling(const std::string& reply, size_t atOnce, DWORD 
     return Start(Mode::Trickle, reply);
 }
 
+bool RawListener::StartReadingSlowly(size_t bytesPerSecond)
+{
+    m_bytesPerSecond = bytesPerSecond;
+    return Start(Mode::ReadSlowly);
+}
+
 void RawListener::Stop()
 {
     m_stop = true;
@@ -95,6 +101,11 @@ void RawListener::Serve()
             select(0, &readable, nullptr, nullptr, &wait) > 0 ? accept(m_listener, nullptr, nullptr) : INVALID_SOCKET;
         if (client == INVALID_SOCKET)
             continue;
+        if (m_mode == Mode::ReadSlowly) {
+            ReadSlowly(client);
+            closesocket(client);
+            continue;
+        }
         std::string request;
         const bool complete = ReadRequest(client, request);
         {
@@ -124,6 +135,17 @@ void RawListener::Trickle(SOCKET client)
         for (DWORD waited = 0; waited < m_intervalMs && !m_stop; waited += 50)
             Sleep(50);
         if (m_stop || send(client, &m_reply[sent], 1, 0) != 1)
+            return;
+    }
+}
+
+// A tenth of the rate every 100 ms; ends when the client goes away or the listener stops.
+void RawListener::ReadSlowly(SOCKET client)
+{
+    std::vector<char> piece(m_bytesPerSecond / 10 + 1);
+    while (!m_stop) {
+        Sleep(100);
+        if (m_bytesPerSecond > 0 && recv(client, piece.data(), static_cast<int>(piece.size()), 0) <= 0)
             return;
     }
 }

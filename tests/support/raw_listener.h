@@ -17,14 +17,17 @@ class RawListener {
 public:
     // What happens on each connection once one request (head and announced body) is read:
     // send the reply and close; send it and hold the connection until Stop; reset it;
-    // send it slowly (see StartTrickling).
-    enum class Mode { Reply, Stall, Reset, Trickle };
+    // send it slowly (see StartTrickling); read it slowly (see StartReadingSlowly).
+    enum class Mode { Reply, Stall, Reset, Trickle, ReadSlowly };
 
     ~RawListener() { Stop(); }
     bool Start(Mode mode, const std::string& reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
     // Sends the reply's first atOnce bytes at once and the rest one byte every intervalMs,
     // then closes; one connection at a time.  Each byte restarts a reader's time-out.
     bool StartTrickling(const std::string& reply, size_t atOnce, DWORD intervalMs = 2000);
+    // Reads what comes at bytesPerSecond at the most (0: reads nothing at all) and never
+    // replies, until the client goes away or Stop; one connection at a time.
+    bool StartReadingSlowly(size_t bytesPerSecond);
     void Stop();
     std::string Url(const std::string& path, const std::string& scheme = "http") const
     {
@@ -41,11 +44,13 @@ private:
     void Serve();
     bool ReadRequest(SOCKET client, std::string& bytes);
     void Trickle(SOCKET client);
+    void ReadSlowly(SOCKET client);
 
     Mode m_mode = Mode::Reply;
     std::string m_reply;
     size_t m_atOnce = 0;
     DWORD m_intervalMs = 0;
+    size_t m_bytesPerSecond = 0;
     SOCKET m_listener = INVALID_SOCKET;
     int m_port = -1;
     std::thread m_thread;
