@@ -22,10 +22,11 @@ constexpr DWORD kTransferBufferSize = 1024 * 1024;
 // The caller only logs the reply; more than this is not read, so that a server that keeps
 // sending cannot hold the UI thread or fill the memory.
 constexpr DWORD kMaxReplyBytes = 64 * 1024;
-// The body goes out in writes of at most this size, each allowed kWriteTimeoutMs, and none
-// starts once the deadline has passed: the log is held while it is sent, and an upload
-// its caller gave up on lets it go within one write, however slowly the server reads.
-constexpr DWORD kWriteBytes = 64 * 1024;
+// The log is held while it is sent.  Each write of the body is allowed kWriteTimeoutMs by
+// the send time-out, and none starts once the deadline has passed, so an upload its caller
+// gave up on lets the log go within one write, however slowly the server reads.  Under
+// Wine a write returns once one send has gone out, whatever the size asked for (a 1 MiB
+// write to a slow reader returns after a part of it): smaller writes would not let go sooner.
 constexpr DWORD kWriteTimeoutMs = 5000;
 constexpr DWORD_PTR kContext = 1;
 // Uploads still running, those that outran their total limit included: a caller that makes
@@ -50,8 +51,7 @@ bool WriteAll(HINTERNET request, const char* data, DWORD size, const CDeadline& 
 {
     while (size > 0) {
         DWORD written = 0;
-        if (deadline.HasPassed() || !InternetWriteFile(request, data, std::min(size, kWriteBytes), &written) ||
-            written == 0)
+        if (deadline.HasPassed() || !InternetWriteFile(request, data, size, &written) || written == 0)
             return false;
         data += written;
         size -= written;

@@ -100,11 +100,22 @@ protected:
 
 // The library calls Add as it makes a socket and would lose the socket to an exception:
 // without memory to hold it, nothing is thrown (a throw here ends the test binary), and the
-// socket stays the library's to close.
+// socket stays the library's: neither closed nor shut down, it still carries bytes both ways.
 TEST(InterruptibleSocketsTest, NoMemoryToHoldASocketThrowsNothingIntoTheLibrary)
 {
+    SOCKET listener = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    ASSERT_TRUE(listener != INVALID_SOCKET && bind(listener, reinterpret_cast<sockaddr*>(&address), length) == 0 &&
+                listen(listener, 1) == 0 &&
+                getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length) == 0);
     const SOCKET sock = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
-    ASSERT_NE(sock, INVALID_SOCKET);
+    ASSERT_EQ(connect(sock, reinterpret_cast<sockaddr*>(&address), length), 0);
+    const SOCKET peer = accept(listener, nullptr, nullptr);
+    ASSERT_NE(peer, INVALID_SOCKET);
+
     CInterruptibleSockets sockets;
     {
         vt::AllocationLimit noMemory(0);
@@ -112,7 +123,15 @@ TEST(InterruptibleSocketsTest, NoMemoryToHoldASocketThrowsNothingIntoTheLibrary)
     }
     sockets.InterruptAll();
     sockets.ReleaseAll();
-    EXPECT_EQ(closesocket(sock), 0);
+
+    char byte = 0;
+    EXPECT_EQ(send(sock, "a", 1, 0), 1);
+    EXPECT_TRUE(recv(peer, &byte, 1, 0) == 1 && byte == 'a');
+    EXPECT_EQ(send(peer, "b", 1, 0), 1);
+    EXPECT_TRUE(recv(sock, &byte, 1, 0) == 1 && byte == 'b');
+    closesocket(peer);
+    closesocket(sock);
+    closesocket(listener);
 }
 
 TEST(ByteBufferTest, RefusesASizePastItsCounters)

@@ -273,20 +273,47 @@ TEST_F(LauncherRun, HandsOverToTheUpdaterOnce)
     files["/shellcfg.ini"] = "[game]\r\nminver=12\r\n[update]\r\nupdateFlag=1\r\nmin=1.0.0.2\r\npkgName=upd.pkg\r\n"
                              "latest=" +
                              server.Url("/%s?t=%d") + "\r\nautoupdate=" + server.Url("/autoupdate.exe?t=%d") + "\r\n";
-    files["/upd.pkg"] = "update package";
-    files["/autoupdate.exe"] = vt::ReadFileBytes(vt::ExeDir() + "\\fakeupdater.exe");
+    files["/upd.pkg"] = "update package";  // never opened by the launcher: any bytes will do
     folder.Write("pkg.ver", "12");
     folder.Write("qxgame\\qxgame.exe", "installed");
-    ASSERT_EQ(Run("yy --source=lobby", -1), 0);
-    EXPECT_EQ(folder.boxes, Lines{"微端更新|新微端已经更新完毕，重启微端即可体验"});
+    // Started from another folder, as a shortcut or a lobby may start it.
+    const std::string elsewhere = dir / "elsewhere";
+    CreateDirectoryA(elsewhere.c_str(), nullptr);
+    folder.currentFolder = elsewhere;
+
+    // The server has no updater yet: its failed fetch is logged as ended too, and only the
+    // rename line after it tells a fetch that succeeded.  The run stays; it is closed then.
+    requests.clear();
+    ASSERT_EQ(folder.Run("yy --source=lobby",
+                         [&](HWND window) {
+                             if (LogHasInOrder({"自动更新程序下载结束，task=2"}))
+                                 PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
+                         }),
+              0);
+    EXPECT_TRUE(folder.boxes.empty());
     ASSERT_EQ(requests.size(), 4u);  // the platform file, shellcfg.ini, then the two files
     EXPECT_EQ(requests[2].substr(0, 11), "/upd.pkg?t=");
     EXPECT_EQ(requests[3].substr(0, 18), "/autoupdate.exe?t=");
     EXPECT_EQ(folder.Read("upd.pkg"), "update package");
+    EXPECT_TRUE(LogHasInOrder({"微端更新包下载结束，task=3", "微端更新包下载结束，重命名",
+                               "http response failed, isrun:1, res:NULL, status: 404, url: " + server.Url("/autoupdate.exe?t="),
+                               "自动更新程序下载结束，task=2"}));
+    EXPECT_FALSE(LogHasInOrder({"自动更新程序下载结束，重命名"}));
+    EXPECT_FALSE(vt::FileExists(folder / "autoupdate.exe") || vt::FileExists(folder / "autoupdate.exe.downloading"));
+
+    // With the updater served, the package found present goes straight to it.  The updater
+    // runs in the launcher's current folder, beside the launcher, with the launcher's words
+    // after one blank and no program path: the runtime's argv[0] is empty.
+    files["/autoupdate.exe"] = vt::ReadFileBytes(vt::ExeDir() + "\\fakeupdater.exe");
+    ASSERT_EQ(Run("yy --source=lobby", -1), 0);
+    EXPECT_EQ(folder.boxes, Lines{"微端更新|新微端已经更新完毕，重启微端即可体验"});
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].substr(0, 18), "/autoupdate.exe?t=");
     vt::WaitUntil([&] { return !folder.Read("autoupdate_args.txt").empty(); }, vt::kWineWaitMs);
-    EXPECT_EQ(folder.Read("autoupdate_args.txt"), " yy --source=lobby\r\n" + dir / "client" + "\r\n");
-    EXPECT_TRUE(
-        LogHasInOrder({"微端更新包下载结束，重命名", "自动更新程序下载结束，重命名", "自动更新拉起成功", "退出进程"}));
+    EXPECT_EQ(folder.Read("autoupdate_args.txt"),
+              " yy --source=lobby\r\n" + elsewhere + "\r\n[][yy][--source=lobby]\r\n");
+    EXPECT_TRUE(LogHasInOrder(
+        {"微端更新包已存在", "自动更新程序下载结束，task=2", "自动更新程序下载结束，重命名", "自动更新拉起成功", "退出进程"}));
 
     // The updater did not raise the version: this run fetches nothing more and stays.
     ASSERT_EQ(Run("yy"), 0);

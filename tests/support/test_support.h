@@ -122,13 +122,18 @@ public:
     void Write(const std::string& name, const std::string& bytes) const { WriteFileBytes(*this / name, bytes); }
     std::string Read(const std::string& name) const { return ReadFileBytes(*this / name); }
     std::vector<std::string> Messages(const std::string& log = "log.log") const { return LogMessages(*this / log); }
-    bool Start(Process& launcher, const std::string& tail) const { return launcher.Start(*this / m_exe, tail, m_path); }
+    // Started in currentFolder, or in the launcher's own folder while that is empty.
+    bool Start(Process& launcher, const std::string& tail) const
+    {
+        return launcher.Start(*this / m_exe, tail, currentFolder.empty() ? m_path : currentFolder);
+    }
     // Runs the launcher to its end (-1 when it has not ended in 30 s), answering each message
     // box with OK and keeping its "title|text" in boxes.  While the main window shows and no
     // box does, onWindow is called with it every 100 ms; without one, the run is ended.
     long Run(const std::string& tail, const std::function<void(HWND)>& onWindow = nullptr);
 
     std::vector<std::string> boxes;
+    std::string currentFolder;
 
 private:
     std::string m_path, m_exe;

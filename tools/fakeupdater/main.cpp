@@ -1,7 +1,9 @@
 // A stand-in autoupdate.exe for tests and the demo: it records the command line it
-// was given and the folder it was started in, beside its own executable, and ends.
+// was given, the folder it was started in and the words the C runtime split the command
+// line into, beside its own executable, and ends.
 #include <windows.h>
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -28,7 +30,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, current);
-    // Line 1: the raw command line; line 2: the current folder.
-    WriteText(OwnFolder() + "\\autoupdate_args.txt", std::string(GetCommandLineA()) + "\r\n" + current + "\r\n");
+    // Line 1: the raw command line; line 2: the current folder; line 3: the runtime's
+    // argv, each word in brackets.
+    std::string words;
+    for (int i = 0; i < __argc; ++i)
+        words += "[" + std::string(__argv[i]) + "]";
+    WriteText(OwnFolder() + "\\autoupdate_args.txt",
+              std::string(GetCommandLineA()) + "\r\n" + current + "\r\n" + words + "\r\n");
     return 0;
 }
