@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include "app/version.h"
+#include "res/version.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -107,4 +108,30 @@ TEST(LauncherFileTest, IsA32BitGuiProgramWithSystemImportsOnly)
          ++entry, ++dlls)
         EXPECT_TRUE(vt::FileExists(std::string(system) + "\\" + at(entry->Name))) << at(entry->Name);
     EXPECT_GT(dlls, 0);
+}
+
+// A new version is set in res/version.h as a text and as four numbers: the built exe
+// carries the text as its FileVersion, the text the launcher reports, and the same four
+// numbers in its fixed fields.
+TEST(LauncherFileTest, ItsVersionTextAndNumbersAgree)
+{
+    const std::string exe = vt::ExeDir() + "\\VorlanClient.exe";
+    DWORD unused = 0;
+    std::vector<char> block(GetFileVersionInfoSizeA(exe.c_str(), &unused));
+    ASSERT_FALSE(block.empty());
+    ASSERT_TRUE(GetFileVersionInfoA(exe.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    char* text = nullptr;
+    UINT size = 0;
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+    ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\080403a8\\FileVersion",
+                               reinterpret_cast<void**>(&text), &size));
+    const std::string numbers = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+                                std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+                                std::to_string(LOWORD(fixed->dwFileVersionLS));
+    EXPECT_EQ(std::string(text), LAUNCHER_VERSION_TEXT);
+    EXPECT_EQ(numbers, LAUNCHER_VERSION_TEXT);
+    EXPECT_EQ(fixed->dwFileVersionMS, fixed->dwProductVersionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, fixed->dwProductVersionLS);
 }
