@@ -90,3 +90,24 @@ TEST(UploadFile, TheServerReceivesTheBodyByteForByteAndFailuresAreResultValues)
     for (size_t i = sentBefore; i < hellos.size(); ++i)
         EXPECT_TRUE(hellos[i].substr(0, 1) == "\x16" && hellos[i].find("secret log") == std::string::npos);
 }
+
+// The reply's status is not read, and neither is whether the server took the body: a server
+// that refuses the request on its head alone, reading none of the body, gives 0 with its
+// page, as long as the body could be written (here the connection stays open for it).
+TEST(UploadFile, AnAnswerCountsWhetherOrNotTheServerReadTheBody)
+{
+    const std::string page = "<title>Error response</title>Unsupported method ('POST')";
+    vt::RawListener peer;
+    ASSERT_TRUE(peer.Start(vt::RawListener::Mode::ReplyToHead,
+                           "HTTP/1.0 501 Unsupported method\r\nContent-Length: " + std::to_string(page.size()) +
+                               "\r\n\r\n" + page));
+    vt::TempDir dir("upload");
+    const std::string path = dir / "log.log";
+    ASSERT_TRUE(vt::WriteFileBytes(path, "a small log\r\n"));
+    CString response;
+    EXPECT_EQ(UPLOAD_OK, UploadFile(peer.Url("/upload").c_str(), path.c_str(), "yy_1_2_shell.txt", response));
+    EXPECT_EQ(page, response.str());
+    const std::vector<std::string> seen = peer.Received();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(0u, seen[0].find("POST /upload HTTP/1.0\r\n"));
+}

@@ -27,10 +27,13 @@ SOCKET ListenOnFreePort(int& port, int backlog = 8)
     return s;
 }
 
-// True once the head and the body it announces (in WinINet's spelling) are all there.
-bool IsComplete(const std::string& bytes)
+// True once the head and, unless headOnly, the body it announces (in WinINet's spelling)
+// are all there.
+bool IsComplete(const std::string& bytes, bool headOnly)
 {
     const size_t headEnd = bytes.find("\r\n\r\n");
+    if (headOnly)
+        return headEnd != std::string::npos;
     const size_t length = bytes.find("\r\nContent-Length: ");
     const size_t announced = length < headEnd ? std::strtoul(bytes.c_str() + length + 18, nullptr, 10) : 0;
     return headEnd != std::string::npos && bytes.size() >= headEnd + 4 + announced;
@@ -120,7 +123,7 @@ void RawListener::Serve()
         } else if (complete) {
             SendReply(client, m_reply);
         }
-        if (m_mode == Mode::Stall)
+        if (m_mode == Mode::Stall || m_mode == Mode::ReplyToHead)
             m_held.push_back(client);
         else
             closesocket(client);
@@ -157,7 +160,7 @@ bool RawListener::ReadRequest(SOCKET client, std::string& bytes)
     DWORD timeout = 5000;
     setsockopt(client, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof(timeout));
     char buffer[65536];
-    while (!m_stop && !IsComplete(bytes)) {
+    while (!m_stop && !IsComplete(bytes, m_mode == Mode::ReplyToHead)) {
         const int count = recv(client, buffer, sizeof(buffer), 0);
         if (count <= 0)
             return false;

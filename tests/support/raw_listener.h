@@ -18,7 +18,9 @@ public:
     // What happens on each connection once one request (head and announced body) is read:
     // send the reply and close; send it and hold the connection until Stop; reset it;
     // send it slowly (see StartTrickling); read it slowly (see StartReadingSlowly).
-    enum class Mode { Reply, Stall, Reset, Trickle, ReadSlowly };
+    // ReplyToHead sends the reply once the head is read, reads nothing of the body and
+    // holds the connection until Stop, as a server that refuses the request unread.
+    enum class Mode { Reply, Stall, Reset, Trickle, ReadSlowly, ReplyToHead };
 
     ~RawListener() { Stop(); }
     bool Start(Mode mode, const std::string& reply = "HTTP/1.0 200 OK\r\nContent-Length: 2\r\n\r\nok");
