@@ -202,7 +202,7 @@ TEST(MainWindowTest, OnlyAnInstalledGameLetsTheUserQuitAndTheTrayMenuOffersIt)
             PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
             return PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0) != 0;
         };
-        if (!vt::WaitUntil(choose, 5000))
+        if (!vt::WaitUntil(choose, vt::kWineWaitMs))
             PostMessageA(shell.main, WM_CANCELMODE, 0, 0);  // ends the menu's loop: the test fails at once
     });
     SendMessageA(shell.main, WM_TRAY_NOTIFY, kTrayIconId, WM_RBUTTONUP);
