@@ -7,6 +7,8 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
+#include <optional>
 
 class CDeadline {
 public:
@@ -56,3 +58,17 @@ private:
 // own everything it touches (what it captures), and what it leaves is the caller's to
 // read only when this gives true.  Nothing throws.
 bool RunWithinDeadline(const CDeadline& deadline, CJobLimit& limit, std::function<void()> job);
+
+// RunWithinDeadline for a call that gives a value: the value when the call ended in time,
+// nothing otherwise (not in time, not started, or it threw).  The value comes back through
+// a cell that the call's thread shares, so a call given up on writes only into a cell that
+// nobody reads any more.  call must own what it touches, as for RunWithinDeadline.  Throws
+// std::bad_alloc when there is no memory for the cell.
+template <typename Call>
+auto CallWithinDeadline(const CDeadline& deadline, CJobLimit& limit, Call call) -> std::optional<decltype(call())>
+{
+    auto cell = std::make_shared<std::optional<decltype(call())>>();
+    if (!RunWithinDeadline(deadline, limit, [cell, call] { cell->emplace(call()); }))
+        return std::nullopt;
+    return std::move(*cell);
+}

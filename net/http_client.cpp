@@ -172,16 +172,16 @@ bool CGetExchange::ReadBody(std::string& body)
     return true;
 }
 
-// What the thread of one GET hands back; a GET that never ends leaves the failure.
+// What one GET gives back.
 struct GetReply {
     int result = HTTP_GET_FAILED;
     std::string body;
 };
 
 // One GET from the first to the last byte, on the thread that runs it.
-void RunGet(const std::shared_ptr<CInternetHandle>& session, DWORD receiveTimeout, const CRequestUrl& url,
-            GetReply& reply)
+GetReply RunGet(const std::shared_ptr<CInternetHandle>& session, DWORD receiveTimeout, const CRequestUrl& url)
 {
+    GetReply reply;
     try {
         CGetExchange exchange(session, receiveTimeout);
         reply.result = exchange.Send(url, reply.body);
@@ -190,6 +190,7 @@ void RunGet(const std::shared_ptr<CInternetHandle>& session, DWORD receiveTimeou
         reply.body.clear();
         reply.result = HTTP_GET_FAILED;
     }
+    return reply;
 }
 }  // namespace
 
@@ -208,12 +209,10 @@ int CHttpClient::HttpGet(const char* url, std::string& response)
         if (!ParseRequestUrl(url, parts) ||
             (parts.scheme != INTERNET_SCHEME_HTTP && parts.scheme != INTERNET_SCHEME_HTTPS))
             return HTTP_GET_FAILED;
-        auto reply = std::make_shared<GetReply>();
-        const bool ended = RunWithinDeadline(deadline, g_runningGets,
-                                             [session = m_pSession, timeout = m_receiveTimeout, parts, reply] {
-                                                 RunGet(session, timeout, parts, *reply);
-                                             });
-        if (!ended)
+        std::optional<GetReply> reply = CallWithinDeadline(
+            deadline, g_runningGets,
+            [session = m_pSession, timeout = m_receiveTimeout, parts] { return RunGet(session, timeout, parts); });
+        if (!reply)
             return deadline.HasPassed() ? HTTP_GET_TIMEOUT : HTTP_GET_FAILED;
         response = std::move(reply->body);
         return reply->result;

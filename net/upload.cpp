@@ -166,15 +166,16 @@ int OpenAndSend(const CRequestUrl& url, const CString& agent, const CString& loc
     return SendUpload(session.get(), url, body, buffer.get(), response, deadline);
 }
 
-// What the thread of one upload hands back; an upload that never ends leaves the failure.
+// What one upload gives back.
 struct UploadReply {
     int result = UPLOAD_TRANSFER_FAILED;
     CString response;
 };
 
-void RunUpload(const CRequestUrl& url, const CString& agent, const CString& localPath, const CString& remoteName,
-               const CDeadline& deadline, UploadReply& reply)
+UploadReply RunUpload(const CRequestUrl& url, const CString& agent, const CString& localPath,
+                      const CString& remoteName, const CDeadline& deadline)
 {
+    UploadReply reply;
     try {
         reply.result = OpenAndSend(url, agent, localPath, remoteName, reply.response, deadline);
     } catch (const std::bad_alloc&) {
@@ -182,6 +183,7 @@ void RunUpload(const CRequestUrl& url, const CString& agent, const CString& loca
         // way out, and the call fails like any other transfer.
         reply.result = UPLOAD_TRANSFER_FAILED;
     }
+    return reply;
 }
 
 // UploadFile past its input checks: the transfer runs on a thread of its own, waited for
@@ -194,12 +196,11 @@ int PrepareAndSend(const CString& url, const CString& localPath, const CString& 
     if (!ParseRequestUrl(url, parts))
         return UPLOAD_BAD_URL;
     response.Empty();
-    auto reply = std::make_shared<UploadReply>();
-    const bool ended = RunWithinDeadline(deadline, g_runningUploads,
-                                         [parts, agent = AgentName(), localPath, remoteName, deadline, reply] {
-                                             RunUpload(parts, agent, localPath, remoteName, deadline, *reply);
-                                         });
-    if (!ended)
+    const std::optional<UploadReply> reply =
+        CallWithinDeadline(deadline, g_runningUploads, [parts, agent = AgentName(), localPath, remoteName, deadline] {
+            return RunUpload(parts, agent, localPath, remoteName, deadline);
+        });
+    if (!reply)
         return UPLOAD_TRANSFER_FAILED;
     response = reply->response;
     return reply->result;

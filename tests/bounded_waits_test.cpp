@@ -156,6 +156,28 @@ TEST(BoundedWaits, JobsLeftRunningAreCappedAndGiveTheirPlacesBackAsTheyEnd)
     EXPECT_EQ(2, shared->started);
 }
 
+// A call's value comes back when it ends in time; one given up on, or one that throws,
+// gives nothing, and the value a given-up call writes later lands where nobody reads.
+TEST(BoundedWaits, ACallGivesItsValueOnlyWhenItEndsInTime)
+{
+    static CJobLimit limit(2);  // the late call may outlive the test
+    EXPECT_EQ(CallWithinDeadline(CDeadline(vt::kWineWaitMs), limit, [] { return std::string("reply"); }),
+              std::string("reply"));
+    EXPECT_FALSE(CallWithinDeadline(CDeadline(vt::kWineWaitMs), limit, []() -> int { throw std::bad_alloc(); }));
+
+    HANDLE ended = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const CDeadline deadline(50);
+    EXPECT_FALSE(CallWithinDeadline(deadline, limit, [ended] {
+        Sleep(300);
+        SetEvent(ended);
+        return std::string(1 << 20, 'x');
+    }));
+    EXPECT_TRUE(deadline.HasPassed());
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(ended, 0));  // not waited for
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended, vt::kWineWaitMs));  // ended late, and nothing broke
+    CloseHandle(ended);
+}
+
 namespace {
 HANDLE g_pausing = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // a worker is in its pause
 HANDLE g_release = CreateEventA(nullptr, TRUE, FALSE, nullptr);  // a held pause may go on

@@ -3,7 +3,6 @@
 #include <wininet.h>
 
 #include <cctype>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -91,12 +90,9 @@ CString GiveUpAt(const CString& loc)
 CString CRedirectProbe::GetLocation(const char* url, const CDeadline& deadline)
 {
     try {
-        auto location = std::make_shared<CString>();
-        const bool ended =
-            RunWithinDeadline(deadline, g_runningHops, [url = CString(url), timeout = m_hopTimeoutMs, location] {
-                *location = ReadLocation(url, timeout);
-            });
-        return ended ? *location : CString();
+        const std::optional<CString> location = CallWithinDeadline(
+            deadline, g_runningHops, [url = CString(url), timeout = m_hopTimeoutMs] { return ReadLocation(url, timeout); });
+        return location ? *location : CString();
     } catch (const std::bad_alloc&) {
         return CString();
     }
